@@ -1,0 +1,146 @@
+#include "params/descriptors.h"
+
+#include <cstdio>
+
+namespace {
+
+// Value lists by their largest item value; the menu ids arrive with the menus.
+constexpr float kModSource = 8, kLfoWave = 6, kLanguage = 1, kGlideMode = 1, kPriority = 2, kChorusType = 2,
+                kDelayType = 2, kDistortionType = 3, kVoiceCount = 16, kVoiceModel = 1, kSetCommands = 101;
+constexpr float kNoList = -1;
+
+struct Row {
+    int entry;
+    const char* name;
+    bool bipolar;
+    float maximum;
+    float defaultValue;
+    float programDefault;
+    float listMaximum;  // kNoList when the entry has no value list
+    int contextMenu;
+};
+
+// Voice entries in table order; a later row for the same entry wins.
+constexpr Row kRows[] = {
+    {1, "Bright", 0, 127, 1.0f, 127, kNoList, 2},
+    {2, "Ensemble", 0, 127, 0, 0, kNoList, 2},
+    {3, "Humanize", 0, 127, 0, 0, kNoList, 2},
+    {4, "Gender", 0, 127, 0, 0, kNoList, 2},
+    {5, "Breath", 0, 127, 0, 0, kNoList, 2},
+    {6, "V Rate", 0, 127, 0.5f, 0, kNoList, 2},
+    {7, "V Depth", 0, 127, 0.5f, 0, kNoList, 2},
+    {8, "Metallic", 0, 127, 0, 0, kNoList, 2},
+    {9, "Balance", 0, 127, 0.5f, 0, kNoList, 2},
+    {10, "NoiseMod", 0, 127, 0, 0, kNoList, 2},
+    {11, "Open", 0, 127, 1.0f, 0, kNoList, 2},
+    {12, "Volume", 0, 127, 0.5f, 80, kNoList, 2},
+    {13, "Pan", 1, 127, 0.5f, 64, kNoList, 2},
+    {14, "Velocity", 0, 127, 0, 32, kNoList, 2},
+    {15, "Depth", 0, 127, 0, 0, kNoList, 2},
+    {16, "Brightness", 1, 127, 0.5f, 64, kNoList, 2},
+    {23, "", 0, 127, 0.5f, 0, kNoList, 0},
+    {24, "Pitchbend", 0, 128, 0.5f, 64, kNoList, 0},
+    {25, "", 0, 127, 0, 0, kModSource, 0},
+    {26, "", 0, 127, 0, 0, kModSource, 0},
+    {27, "Glide", 0, 127, 0, 0, kNoList, 4},
+    {28, "Bend", 0, 48, 0, 3, kNoList, 0},
+    {30, "Semitone", 1, 96, 0.5f, 48, kNoList, 2},
+    {31, "Fine", 1, 100, 0.5f, 50, kNoList, 2},
+    {32, "Partials", 0, 127, 0.5f, 7, kNoList, 2},
+    {33, "Detune", 1, 96, 0.5f, 48, kNoList, 2},
+    {34, "Wave", 0, 127, 0, 0, kLfoWave, 0},
+    {35, "Legato", 0, 127, 0, 0, kNoList, 0},
+    {36, "", 0, 127, 0, 0, kLanguage, 0},
+    {37, "", 0, 127, 0, 0, kGlideMode, 0},
+    {38, "Priority", 0, 127, 0, 0, kPriority, 0},
+    {39, "Type", 0, 127, 0, 2, kChorusType, 0},
+    {40, "Rate", 0, 127, 0, 50, kNoList, 4},
+    {41, "Spread", 0, 127, 0.5f, 70, kNoList, 4},
+    {42, "Delay", 0, 127, 0, 76, kNoList, 4},
+    {43, "Depth", 0, 127, 0, 60, kNoList, 4},
+    {44, "Feedback", 1, 127, 0.5f, 64, kNoList, 4},
+    {45, "Level", 0, 127, 0.5f, 127, kNoList, 4},
+    {46, "", 0, 127, 0, 0, kDelayType, 0},
+    {47, "Delay 1", 0, 127, 0.5f, 61, kNoList, 4},
+    {48, "Delay 2", 0, 127, 0.5f, 58, kNoList, 4},
+    {49, "Feedback", 1, 127, 0, 62, kNoList, 4},
+    {50, "Level", 0, 127, 0, 0, kNoList, 4},
+    {51, "Cutoff", 0, 127, 0, 62, kNoList, 4},
+    {52, "MIDI", 0, 127, 0, 0, kNoList, 0},
+    {53, "", 0, 127, 0, 0, kDistortionType, 0},
+    {54, "Cutoff", 0, 127, 0, 74, kNoList, 4},
+    {55, "Tone", 0, 127, 0.5f, 45, kNoList, 4},
+    {56, "Level", 0, 127, 0, 56, kNoList, 4},
+    {57, "Drive", 0, 127, 0, 61, kNoList, 4},
+    {59, "On", 0, 127, 0, 0, kNoList, 0},
+    {60, "On", 0, 127, 0, 0, kNoList, 0},
+    {61, "On", 0, 127, 0, 0, kNoList, 0},
+    {62, "Reson", 0, 127, 0, 0, kNoList, 2},
+    {63, "Voices", 0, 127, 0, 1, kVoiceCount, 0},
+    {64, "Level", 0, 127, 0, 0, kNoList, 0},
+    {65, "EQ Low", 1, 127, 0.504f, 64, kNoList, 2},
+    {66, "", 0, 127, 0.5f, 64, kNoList, 2},
+    {67, "EQ High", 1, 127, 0.504f, 64, kNoList, 2},
+    {68, "", 0, 127, 0.5f, 64, kNoList, 2},
+    {70, "Level", 0, 80, 0.5f, 40, kNoList, 2},
+    {71, "", 0, 127, 0, 111, kSetCommands, 0},
+    {72, "HiCorr", 0, 1, 0, 0, kNoList, 0},
+    {73, "MWheel", 0, 1, 0, 0, kNoList, 0},
+    {74, "AGC", 0, 1, 0, 0, kNoList, 0},
+    {75, "EQ Mid", 1, 127, 0.504f, 64, kNoList, 2},
+    {76, "", 0, 127, 0.5f, 64, kNoList, 2},
+    {77, "Q", 0, 127, 0, 64, kNoList, 2},
+    {78, "Voice model", 0, 127, 0, 0, kVoiceModel, 0},
+    {79, "LFO Amnt", 0, 127, 0, 0, kModSource, 0},
+    {80, "Glottal", 0, 127, 0.5f, 0, kNoList, 2},
+    {81, "Glottal F", 0, 127, 0.5f, 0, kNoList, 2},
+    {82, "Glottal B", 0, 127, 0.5f, 0, kNoList, 2},
+    {83, "Level", 1, 127, 0.5f, 0, kNoList, 2},
+    {84, "Semitone", 1, 96, 0.5f, 0, kNoList, 2},
+    {85, "Choir", 0, 127, 0, 0, kVoiceCount, 0},
+    {86, "Cutoff", 0, 127, 1.0f, 0, kNoList, 2},
+    {87, "Hipass", 0, 127, 1.0f, 0, kNoList, 2},
+    {88, "Softness", 0, 127, 1.0f, 0, kNoList, 2},
+    {89, "Glottal F", 0, 127, 1.0f, 0, kNoList, 2},
+    {90, "Glottal Q", 0, 127, 1.0f, 0, kNoList, 2},
+};
+
+struct Table {
+    ParamDescriptor voice[kVoiceEntries];
+
+    Table() {
+        for (int i = 0; i < kVoiceEntries; ++i) voice[i].index = i;
+        for (const Row& r : kRows) set(r);
+        for (int i = 0; i < 8; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "F%d rel", i + 1);
+            set({100 + i, name, 1, 127, 0.5f, 64, kNoList, 2});
+            std::snprintf(name, sizeof name, "L%d rel", i + 1);
+            set({108 + i, name, 1, 127, 0.5f, 64, kNoList, 2});
+        }
+        // Per-phoneme and per-band levels edited in the spectrum editor.
+        for (int i = 128; i < 184; ++i) voice[i].programDefault = 0.88f;
+        for (int i = 256; i < 304; ++i) voice[i].programDefault = 1.0f;
+    }
+
+    void set(const Row& r) {
+        if (r.entry < 0 || r.entry >= kVoiceEntries) return;
+        ParamDescriptor& d = voice[r.entry];
+        d.maximum = r.maximum;
+        d.listMaximum = r.listMaximum == kNoList ? r.maximum : r.listMaximum;
+        d.defaultValue = r.defaultValue;
+        // Semitone entries step in 96ths.
+        d.dragStep = r.maximum == 96 ? 0.1251f : 0.1f;
+        d.contextMenu = r.contextMenu;
+        std::snprintf(d.name, sizeof d.name, "%s", r.name);
+        d.bipolar = r.bipolar;
+        d.programDefault = r.programDefault;
+    }
+};
+
+}  // namespace
+
+const ParamDescriptor* voiceDescriptors() {
+    static const Table table;
+    return table.voice;
+}
