@@ -6,6 +6,7 @@
 
 const Command kCommands[] = {
     {"info", cmdInfo, "lyrena info PLUGIN.so           identity, programs and parameters of a VST 2.4 plug-in"},
+    {"phd", cmdPhd, "lyrena phd dump SET.phd | build SET.txt -o SET.phd   phoneme set to / from its text form"},
     {nullptr, nullptr, nullptr},
 };
 
