@@ -2,6 +2,7 @@
 #pragma once
 
 int cmdInfo(int argc, char** argv);
+int cmdPhonemes(int argc, char** argv);
 int cmdPhd(int argc, char** argv);
 
 struct Command {
