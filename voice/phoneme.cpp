@@ -1,5 +1,6 @@
 #include "voice/phoneme.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -26,16 +27,17 @@ uint32_t toBits(float f) {
     return bits;
 }
 
-// Reads little-endian values from a byte range; bytes past its end read 0.
+// Reads little-endian values from a buffer of the full file size.
 struct ByteReader {
     const uint8_t* data;
-    size_t size;
-    uint8_t byte(size_t at) const { return at < size ? data[at] : 0; }
+    uint8_t byte(size_t at) const { return data[at]; }
     uint32_t u32(size_t at) const {
-        return uint32_t(byte(at)) | uint32_t(byte(at + 1)) << 8 | uint32_t(byte(at + 2)) << 16 |
-               uint32_t(byte(at + 3)) << 24;
+        uint32_t v;
+        std::memcpy(&v, data + at, 4);
+        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+        return v;
     }
-    uint16_t u16(size_t at) const { return uint16_t(byte(at) | byte(at + 1) << 8); }
+    uint16_t u16(size_t at) const { return uint16_t(data[at] | data[at + 1] << 8); }
     float f32(size_t at) const { return toFloat(u32(at)); }
 };
 
@@ -334,9 +336,21 @@ bool CPhoneme::loadPath(const char* path) {
 
 bool CPhoneme::loadBytes(const uint8_t* data, size_t size) {
     if (!data) size = 0;
-    ByteReader in{data, size};
-    for (int i = 0; i < 8; ++i)
-        if (in.byte(8 + i) != uint8_t("PHONEMES"[i])) return false;
+    if (size < 16 || std::memcmp(data + 8, "PHONEMES", 8) != 0) return false;
+    // Work on a zero-padded copy: a short file reads 0 for every missing
+    // value, and no read can reach past the caller's bytes.
+    uint8_t* padded = new (std::nothrow) uint8_t[kFileSize];
+    if (!padded) return false;
+    size_t have = size < kFileSize ? size : kFileSize;
+    std::memcpy(padded, data, have);
+    std::memset(padded + have, 0, kFileSize - have);
+    bool ok = loadPadded(padded);
+    delete[] padded;
+    return ok;
+}
+
+bool CPhoneme::loadPadded(const uint8_t* data) {
+    ByteReader in{data};
     const size_t inner = kOuterHeader;
     for (int i = 0; i < 40; ++i)
         if (in.byte(inner + i) != uint8_t(kInnerMagic[i])) return true;  // counts as done, model untouched

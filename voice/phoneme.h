@@ -132,6 +132,8 @@ public:
     float fileSU[2 * kBlockFloats] = {};
 
 private:
+    bool loadPadded(const uint8_t* data);  // exactly kFileSize bytes
+
     int selected = 0;
     bool trillLabels = false;
 };
