@@ -1,0 +1,112 @@
+#include "engine/fft.h"
+
+#include <cmath>
+
+namespace {
+constexpr double kTwoPi = 6.28318530717958647692;
+}
+
+CFFT::CFFT() {
+    int bits = 0;
+    while ((1 << bits) < kHalf) ++bits;
+    for (int i = 0; i < kHalf; ++i) {
+        int r = 0;
+        for (int b = 0; b < bits; ++b)
+            if (i & (1 << b)) r |= 1 << (bits - 1 - b);
+        bitReverse[i] = r;
+    }
+    for (int k = 0; k < kHalf / 2; ++k) {
+        cosTable[k] = float(std::cos(kTwoPi * k / kHalf));
+        sinTable[k] = float(std::sin(kTwoPi * k / kHalf));
+    }
+    for (int k = 0; k <= kHalf; ++k) {
+        postCos[k] = float(std::cos(kTwoPi * k / kSize));
+        postSin[k] = float(std::sin(kTwoPi * k / kSize));
+    }
+}
+
+void CFFT::complexTransform(float* re, float* im, bool inverse) const {
+    for (int i = 0; i < kHalf; ++i) {
+        int j = bitReverse[i];
+        if (j > i) {
+            float t = re[i]; re[i] = re[j]; re[j] = t;
+            t = im[i]; im[i] = im[j]; im[j] = t;
+        }
+    }
+    const float sign = inverse ? 1.0f : -1.0f;
+    for (int len = 2; len <= kHalf; len <<= 1) {
+        const int half = len >> 1, step = kHalf / len;
+        for (int start = 0; start < kHalf; start += len) {
+            for (int k = 0; k < half; ++k) {
+                float wr = cosTable[k * step], wi = sign * sinTable[k * step];
+                int a = start + k, b = a + half;
+                float tr = re[b] * wr - im[b] * wi;
+                float ti = re[b] * wi + im[b] * wr;
+                re[b] = re[a] - tr;
+                im[b] = im[a] - ti;
+                re[a] += tr;
+                im[a] += ti;
+            }
+        }
+    }
+}
+
+void CFFT::forward(const float* x, float* re, float* im) const {
+    // Even samples as real, odd as imaginary parts of one half-size transform.
+    for (int n = 0; n < kHalf; ++n) {
+        re[n] = x[2 * n];
+        im[n] = x[2 * n + 1];
+    }
+    complexTransform(re, im, false);
+    re[kHalf] = re[0];
+    im[kHalf] = im[0];
+    // Split into the spectra of the even (E) and odd (O) samples:
+    // X[k] = E[k] + W^k O[k], W = e^{-2 pi i / 512}; pairs k and 256 - k at once.
+    for (int k = 0; k <= kHalf / 2; ++k) {
+        int m = kHalf - k;
+        float zr = re[k], zi = im[k], cr = re[m], ci = -im[m];  // c = conj(Z[m])
+        float er = 0.5f * (zr + cr), ei = 0.5f * (zi + ci);
+        float orr = 0.5f * (zi - ci), oi = -0.5f * (zr - cr);  // (Z - c) / 2i
+        float wr = postCos[k], wi = -postSin[k];
+        float tr = wr * orr - wi * oi, ti = wr * oi + wi * orr;
+        // The partner bin from the conjugate symmetry of E and O.
+        float er2 = er, ei2 = -ei, or2 = orr, oi2 = -oi;  // E[m] = conj(E[k]), O[m] = conj(O[k])
+        float w2r = postCos[m], w2i = -postSin[m];
+        float t2r = w2r * or2 - w2i * oi2, t2i = w2r * oi2 + w2i * or2;
+        re[k] = er + tr;
+        im[k] = ei + ti;
+        re[m] = er2 + t2r;
+        im[m] = ei2 + t2i;
+    }
+}
+
+void CFFT::inverse(float* re, float* im, float* x) const {
+    // E[k] = (X[k] + conj(X[256-k])) / 2, O[k] = (X[k] - conj(X[256-k])) / (2 W^k),
+    // then Z = E + i O through the inverse half-size transform.
+    for (int k = 0; k <= kHalf / 2; ++k) {
+        int m = kHalf - k;
+        float ar = re[k], ai = im[k], br = re[m], bi = im[m];
+        // bin k
+        float er = 0.5f * (ar + br), ei = 0.5f * (ai - bi);
+        float dr = 0.5f * (ar - br), di = 0.5f * (ai + bi);
+        float wr = postCos[k], wi = postSin[k];  // 1 / W^k = e^{+2 pi i k / 512}
+        float orr = dr * wr - di * wi, oi = dr * wi + di * wr;
+        // bin m
+        float er2 = 0.5f * (br + ar), ei2 = 0.5f * (bi - ai);
+        float dr2 = 0.5f * (br - ar), di2 = 0.5f * (bi + ai);
+        float w2r = postCos[m], w2i = postSin[m];
+        float or2 = dr2 * w2r - di2 * w2i, oi2 = dr2 * w2i + di2 * w2r;
+        re[k] = er - oi;
+        im[k] = ei + orr;
+        if (m != k && m < kHalf) {
+            re[m] = er2 - oi2;
+            im[m] = ei2 + or2;
+        }
+    }
+    complexTransform(re, im, true);
+    const float scale = 1.0f / kHalf;
+    for (int n = 0; n < kHalf; ++n) {
+        x[2 * n] = re[n] * scale;
+        x[2 * n + 1] = im[n] * scale;
+    }
+}
