@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 SAN_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" \
             -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLYRENA_SANITIZE=ON -DLYRENA_FUZZ=ON
 
-.PHONY: all setup build demo check test check-asan bench clean
+.PHONY: all setup build demo check test check-asan check-tsan bench clean
 all: build
 
 setup:
@@ -25,7 +25,14 @@ check-asan: setup
 	@cmake --build build-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
-check: test check-asan
+# The concurrency tests again under ThreadSanitizer.
+check-tsan: setup
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLYRENA_TSAN=ON >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target score_tests
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^Concurrent'
+
+check: test check-tsan check-asan
 
 bench: setup
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLYRENA_TESTS=OFF -DLYRENA_BENCH=ON >/dev/null
@@ -33,4 +40,4 @@ bench: setup
 	@for b in build-bench/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-tsan build-bench

@@ -2,16 +2,17 @@
 // alternating start and end events, with the editing operations of the
 // score editor, MIDI import and recording.
 //
-// Sharing with the audio thread: the audio thread walks the list between
-// tryBeginRead() and endRead(); editors change it only inside an EditScope.
-// The two exclude each other without the audio thread ever waiting: when an
-// edit is under way, tryBeginRead() fails and the audio thread skips its
-// walk for that block. Events taken out of the list are not freed at once:
-// their tag is cleared (so holders see they are gone) and they are freed
-// only after the audio thread has finished two further walks, so a note
-// pointer the audio thread kept from its last walk stays readable until it
-// has looked at the tag again. While no audio runs (suspended, or before
-// the first block) releaseRetired(true) frees them at once.
+// Sharing with the audio thread: the audio thread reads notes (walking the
+// list, or a note a voice holds) only between tryBeginRead() and endRead();
+// editors change them only inside an EditScope. The two exclude each other
+// without the audio thread ever waiting: while an edit is under way,
+// tryBeginRead() fails and the audio thread keeps last block's values.
+// Events taken out of the list are not freed at once: their tag is cleared
+// (so a holder sees they are gone) and they are freed only after the audio
+// thread has finished two further reads, so a note a voice kept from an
+// earlier read stays readable until it has looked at the tag again. While
+// no audio runs (suspended, or before the first block) releaseRetired(true)
+// frees them at once.
 #pragma once
 
 #include <atomic>
