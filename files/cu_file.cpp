@@ -51,8 +51,7 @@ bool CUFile::write(const void* data, size_t size) {
         countValue += done;
         return done == size;
     }
-    // A write needs room within the limit; limit 0 leaves no room at all.
-    if (!memory || countValue > limit || size > limit - countValue) return false;
+    if (!memory || !fits(size)) return false;
     std::memcpy(memory + countValue, data, size);
     countValue += size;
     return true;

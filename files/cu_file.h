@@ -21,7 +21,7 @@ public:
     static constexpr int kStatusReady = 0;
     static constexpr int kStatusNoTarget = 3;
     // Longest block a read accepts: guards allocation against a garbled
-    // length when the stream has no limit to check it against.
+    // length in a file, which has no limit to check it against.
     static constexpr uint32_t kMaxBlock = 64u << 20;
 
     CUFile() = default;
@@ -30,8 +30,9 @@ public:
 
     // An open file; status 3 when file is null. The stream never closes it.
     void attachFile(std::FILE* file);
-    // A memory block of limit bytes; for reading, limit 0 means no limit.
-    // status 3 when address is null. The const form only reads.
+    // A memory block of limit bytes; status 3 when address is null. The
+    // const form only reads. A limit of 0 is an empty block: reads never run
+    // unbounded, so a zero-length chunk cannot expose the memory after it.
     void attachMemory(void* address, size_t limit);
     void attachMemory(const void* address, size_t limit);
 
@@ -71,7 +72,7 @@ public:
 private:
     bool write(const void* data, size_t size);
     bool read(void* data, size_t size);
-    bool fits(size_t size) const { return limit == 0 || (countValue <= limit && size <= limit - countValue); }
+    bool fits(size_t size) const { return countValue <= limit && size <= limit - countValue; }
 
     int modeValue = kModeFile;
     int statusValue = kStatusNoTarget;

@@ -95,7 +95,7 @@ TEST(CUFile, MemoryReadsKeepPositionOnFailure) {
 
 TEST(CUFile, HugeBlockLengthFailsWithoutAllocating) {
     const uint8_t data[] = {0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3};
-    for (size_t limit : {size_t(0), sizeof data}) {
+    for (size_t limit : {size_t(5), sizeof data}) {
         CUFile r;
         r.attachMemory(static_cast<const void*>(data), limit);
         uint32_t length = 0;
@@ -104,14 +104,18 @@ TEST(CUFile, HugeBlockLengthFailsWithoutAllocating) {
     }
 }
 
-TEST(CUFile, UnlimitedMemoryReadNeverStopsAtALimit) {
-    uint8_t data[16] = {};
-    data[12] = 5;
+TEST(CUFile, EmptyMemoryBlockReadsNothing) {
+    // Limit 0 is an empty block, not "no limit": a zero-length chunk must not
+    // let a reader walk into the memory behind it.
+    uint8_t data[16] = {5, 0, 0, 0};
     CUFile r;
     r.attachMemory(static_cast<const void*>(data), 0);
-    for (int i = 0; i < 3; ++i) r.readInt();
-    EXPECT_EQ(r.readInt(), 5);
-    EXPECT_FALSE(r.readFailed());
+    EXPECT_EQ(r.status(), CUFile::kStatusReady);
+    EXPECT_EQ(r.readInt(), 0);
+    uint32_t length = 0;
+    EXPECT_EQ(r.readBlock(length), nullptr);
+    EXPECT_TRUE(r.readFailed());
+    EXPECT_EQ(r.count(), 0u);
 }
 
 TEST(CUFile, NoTargetReadsZeros) {

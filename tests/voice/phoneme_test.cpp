@@ -237,10 +237,10 @@ TEST(Phoneme, ModelRecordRoundTripAndTruncation) {
     EXPECT_EQ(b->slotClasses[100], kClassVowel);
 
     // A stream that ends anywhere before the record does fails and leaves the
-    // model alone. (Limit 0 would mean "no limit".)
+    // model alone.
     auto c = std::make_unique<CPhoneme>();
     Bytes untouched = saved(*c);
-    for (uint32_t length = 1; length < size; length += (length < 64 ? 1 : 97)) {
+    for (uint32_t length = 0; length < size; length += (length < 64 ? 1 : 97)) {
         CUFile shortStream;
         shortStream.attachMemory(static_cast<const void*>(buffer.data()), length);
         EXPECT_FALSE(c->readRecord(shortStream)) << length;
