@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr float kLaneDefaults[kLanes] = {1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+constexpr float kLaneDefaults[kNoteLanes] = {1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
 constexpr float kLaneGlideTicks = 400;
 
 int toIndex(float u, CurveRounding rounding) {
@@ -66,7 +66,7 @@ bool streamOk(const CUFile& f) { return !f.readFailed() && f.status() == CUFile:
 CSQEvent::CSQEvent() {
     std::memset(phonemes, kNoPhonemeId, sizeof phonemes);
     std::fill(std::begin(levels), std::end(levels), 1.0f);
-    for (int l = 0; l < kLanes; ++l) {
+    for (int l = 0; l < kNoteLanes; ++l) {
         std::fill(std::begin(lanes[l]), std::end(lanes[l]), kLaneDefaults[l]);
         laneLevels[l] = 1.0f;
     }
@@ -137,7 +137,7 @@ void CSQEvent::drawPitchLine(float t1, float pitch1, float t2, float pitch2) {
 }
 
 void CSQEvent::drawLaneLine(int lane, float t1, float v1, float t2, float v2) {
-    if (lane < 0 || lane >= kLanes) return;
+    if (lane < 0 || lane >= kNoteLanes) return;
     drawLine(lanes[lane], kLanePoints, start, length(), t1, v1, t2, v2);
 }
 
@@ -177,7 +177,7 @@ float CSQEvent::pitchAtTickFrom(float t, float glide, float p0, float p1, CurveR
 }
 
 float CSQEvent::laneAtTick(int lane, float t, CurveRounding rounding) const {
-    lane = std::clamp(lane, 0, kLanes - 1);
+    lane = std::clamp(lane, 0, kNoteLanes - 1);
     float L = length();
     float u = L > 0 ? (t - start) * float(kLanePoints - 1) / L : 0;
     float value = interpolate(lanes[lane], kLanePoints, u, rounding);
@@ -206,7 +206,7 @@ void CSQEvent::write(CUFile& f) const {
     }
     f.writeFloat(noteScale);
     for (float p : pitchCurve) f.writeFloat(p);
-    for (int l = 0; l < kLanes; ++l) {
+    for (int l = 0; l < kNoteLanes; ++l) {
         f.writeFloat(laneLevels[l]);
         for (float v : lanes[l]) f.writeFloat(v);
     }
@@ -216,7 +216,7 @@ uint32_t CSQEvent::storedSize(const CSQEvent& e) {
     uint32_t head = 4 * 4;
     if (e.isEnd()) return head;
     return head + 4 + 4 * kNoteValues + CUFile::textSize(e.lyric[0] ? e.lyric : nullptr) + 4 +
-           kNotePhonemes * 10 + 4 + 4 * kPitchPoints + kLanes * 4 * (1 + kLanePoints);
+           kNotePhonemes * 10 + 4 + 4 * kPitchPoints + kNoteLanes * 4 * (1 + kLanePoints);
 }
 
 bool CSQEvent::read(CUFile& f, int version) {
@@ -244,7 +244,7 @@ bool CSQEvent::read(CUFile& f, int version) {
     if (current) {
         noteScale = f.readFloat();
         for (float& p : pitchCurve) p = f.readFloat();
-        for (int l = 0; l < kLanes; ++l) {
+        for (int l = 0; l < kNoteLanes; ++l) {
             laneLevels[l] = f.readFloat();
             for (float& v : lanes[l]) v = f.readFloat();
         }

@@ -14,13 +14,13 @@ constexpr int kTicksPerQuarter = 15360;
 constexpr int kMinNoteTicks = 1920;   // shortest note the editor makes
 constexpr int kLegatoGapTicks = 768;  // a gap below this glides into the next note
 constexpr int kPitchPoints = 100;
-constexpr int kLanes = 5;
+constexpr int kNoteLanes = 5;
 constexpr int kLanePoints = 40;
 constexpr int kNoteValues = 10;
 constexpr int kNotePhonemes = 32;
 constexpr int kLyricLen = 32;
 
-enum Lane { kLaneVolume = 0, kLaneTension = 1, kLaneBreath = 2, kLaneOpen = 3, kLaneVibrato = 4 };
+enum NoteLane { kNoteLaneVolume = 0, kNoteLaneTension = 1, kNoteLaneBreath = 2, kNoteLaneOpen = 3, kNoteLaneVibrato = 4 };
 
 // How a curve position becomes a point index: the engine truncates, the
 // editor rounds to nearest.
@@ -90,8 +90,8 @@ public:
     float levels[kNotePhonemes];
     float noteScale = 1.0f;
     float pitchCurve[kPitchPoints] = {};
-    float lanes[kLanes][kLanePoints];
-    float laneLevels[kLanes];
+    float lanes[kNoteLanes][kLanePoints];
+    float laneLevels[kNoteLanes];
     int mainVowel = 0;
     CSQEvent* glidePartner = nullptr;
     bool selected = false;

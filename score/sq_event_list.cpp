@@ -418,14 +418,14 @@ void CSQEventList::pasteAutomation(const CSQEvent& source, int selector) {
         switch (selector) {
         case 16:
             std::memcpy(s->pitchCurve, source.pitchCurve, sizeof s->pitchCurve);
-            for (int l = 0; l < kLanes; ++l) copyLane(s, l);
+            for (int l = 0; l < kNoteLanes; ++l) copyLane(s, l);
             break;
         case 17: std::memcpy(s->pitchCurve, source.pitchCurve, sizeof s->pitchCurve); break;
-        case 18: copyLane(s, kLaneVibrato); break;
-        case 19: copyLane(s, kLaneVolume); break;
-        case 20: copyLane(s, kLaneTension); break;
-        case 21: copyLane(s, kLaneOpen); break;
-        case 22: copyLane(s, kLaneBreath); break;
+        case 18: copyLane(s, kNoteLaneVibrato); break;
+        case 19: copyLane(s, kNoteLaneVolume); break;
+        case 20: copyLane(s, kNoteLaneTension); break;
+        case 21: copyLane(s, kNoteLaneOpen); break;
+        case 22: copyLane(s, kNoteLaneBreath); break;
         }
     }
 }

@@ -32,7 +32,7 @@ TEST(ConcurrentEdit, AudioWalkNeverSeesFreedOrHalfLinkedNotes) {
                 if (!e->isEnd()) {
                     if (e->start < last) std::abort();  // out of order: half-linked
                     last = e->start;
-                    sum += e->pitchAtTick(e->start + 10, 400) + e->laneAtTick(kLaneVolume, e->start + 10);
+                    sum += e->pitchAtTick(e->start + 10, 400) + e->laneAtTick(kNoteLaneVolume, e->start + 10);
                     if (!held) held = e;
                 }
             }

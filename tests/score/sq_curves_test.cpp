@@ -29,8 +29,8 @@ struct TwoNotes : testing::Test {
 TEST_F(TwoNotes, LineOverTheWholeNoteSetsEveryPoint) {
     a->drawPitchLine(0, 62, 3000, 62);
     for (float p : a->pitchCurve) EXPECT_EQ(p, 2.0f);
-    a->drawLaneLine(kLaneTension, 0, 0.5f, 3000, 0.5f);
-    for (float v : a->lanes[kLaneTension]) EXPECT_EQ(v, 0.5f);
+    a->drawLaneLine(kNoteLaneTension, 0, 0.5f, 3000, 0.5f);
+    for (float v : a->lanes[kNoteLaneTension]) EXPECT_EQ(v, 0.5f);
 }
 
 TEST_F(TwoNotes, ShortLineBlendsIntoItsNeighbourhood) {
@@ -57,7 +57,7 @@ TEST_F(TwoNotes, EvaluationEndsAndRounding) {
     float t2 = 10.7f * 3000 / 99;
     EXPECT_NEAR(a->pitchAtTick(t2, 0, kRoundTruncate), 0.3f * 10 + 0.7f * 20, 1e-4);
     EXPECT_NEAR(a->pitchAtTick(t2, 0, kRoundNearest), 1.3f * 20 - 0.3f * 12, 1e-4);
-    EXPECT_NEAR(a->laneAtTick(kLaneVolume, 1500), 1.0f, 1e-6);
+    EXPECT_NEAR(a->laneAtTick(kNoteLaneVolume, 1500), 1.0f, 1e-6);
 }
 
 TEST_F(TwoNotes, LegatoBlendsFromThePartnersEnd) {
@@ -71,8 +71,8 @@ TEST_F(TwoNotes, LegatoBlendsFromThePartnersEnd) {
     EXPECT_NEAR(b->pitchAtTick(3500 + 400, 400), 0.0f, 1e-6);
     EXPECT_NEAR(b->pitchAtTickFrom(3500 + 100, 400, 0.5f, 0.5f + 2.0f / 192), 0.8535534f * 2, 1e-4);
 
-    a->lanes[kLaneOpen][39] = 1;
-    EXPECT_NEAR(b->laneAtTick(kLaneOpen, 3500 + 100), 0.8535534f, 1e-5);
+    a->lanes[kNoteLaneOpen][39] = 1;
+    EXPECT_NEAR(b->laneAtTick(kNoteLaneOpen, 3500 + 100), 0.8535534f, 1e-5);
 }
 
 TEST_F(TwoNotes, ScaleAndInvert) {

@@ -208,18 +208,18 @@ TEST(EventList, PasteAutomationSelectors) {
     build(list, {{0, 2000}, {2000, 4000}});
     CSQEvent& src = *list.head();
     CSQEvent& dst = *list.head()->next->next;
-    for (int l = 0; l < kLanes; ++l) src.lanes[l][5] = 10.0f + l;
+    for (int l = 0; l < kNoteLanes; ++l) src.lanes[l][5] = 10.0f + l;
     src.pitchCurve[7] = 3;
     dst.selected = true;
     list.pasteAutomation(src, 21);
-    EXPECT_EQ(dst.lanes[kLaneOpen][5], 13.0f);
-    EXPECT_EQ(dst.lanes[kLaneBreath][5], 1.0f);
+    EXPECT_EQ(dst.lanes[kNoteLaneOpen][5], 13.0f);
+    EXPECT_EQ(dst.lanes[kNoteLaneBreath][5], 1.0f);
     list.pasteAutomation(src, 22);
-    EXPECT_EQ(dst.lanes[kLaneBreath][5], 12.0f);
+    EXPECT_EQ(dst.lanes[kNoteLaneBreath][5], 12.0f);
     EXPECT_EQ(dst.pitchCurve[7], 0.0f);
     list.pasteAutomation(src, 16);
     EXPECT_EQ(dst.pitchCurve[7], 3.0f);
-    EXPECT_EQ(dst.lanes[kLaneVibrato][5], 14.0f);
+    EXPECT_EQ(dst.lanes[kNoteLaneVibrato][5], 14.0f);
 }
 
 TEST(EventList, PositionText) {

@@ -70,7 +70,7 @@ TEST(StoredForm, RoundTripWithEveryFieldSet) {
         }
         s->noteScale = 1.5f;
         for (int i = 0; i < kPitchPoints; ++i) s->pitchCurve[i] = 0.1f * float(i - n);
-        for (int l = 0; l < kLanes; ++l) {
+        for (int l = 0; l < kNoteLanes; ++l) {
             s->laneLevels[l] = 0.2f * float(l);
             for (int i = 0; i < kLanePoints; ++i) s->lanes[l][i] = float(l * 100 + i);
         }
