@@ -41,3 +41,41 @@ void CBiQuad::setCoefficients(int type, float gainDb, float hz, float rate, floa
 void CBiQuad::copyCoefficients(const CBiQuad& other) {
     for (int i = 0; i < 5; ++i) target[i] = other.target[i];
 }
+
+bool CBiQuad::settle() {
+    if (std::fabs(k - 0.005f) > 1e-7f) return false;
+    for (int i = 0; i < 5; ++i)
+        if (std::fabs(target[i] - current[i]) > 1e-7f) return false;
+    for (int i = 0; i < 5; ++i) current[i] = target[i];
+    return true;
+}
+
+void CBiQuad::processBlock(float* x, int frames, int stride) {
+    if (!settle()) {
+        for (int n = 0; n < frames; ++n) x[n * stride] = process(x[n * stride]);
+        return;
+    }
+    const float b0 = current[0], b1 = current[1], b2 = current[2], a1 = current[3], a2 = current[4];
+    if (b0 == 1 && b1 == a1 && b2 == a2) {
+        // A flat band: its output equals its input; keep the memories in step.
+        if (frames >= 2) {
+            x2 = y2 = x[(frames - 2) * stride];
+            x1 = y1 = x[(frames - 1) * stride];
+        }
+        return;
+    }
+    float p1 = x1, p2 = x2, q1 = y1, q2 = y2;
+    for (int n = 0; n < frames; ++n) {
+        float in = x[n * stride];
+        float y = b0 * in + b1 * p1 + b2 * p2 - a1 * q1 - a2 * q2 + 1e-11f;
+        p2 = p1;
+        p1 = in;
+        q2 = q1;
+        q1 = y;
+        x[n * stride] = y;
+    }
+    x1 = p1;
+    x2 = p2;
+    y1 = q1;
+    y2 = q2;
+}

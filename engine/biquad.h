@@ -23,11 +23,17 @@ public:
     }
     void clear() { x1 = x2 = y1 = y2 = 0; }
 
+    // A block of samples in place (every `stride`-th float). Once the
+    // coefficients have glided onto their targets the per-sample smoothing is
+    // skipped, and a settled flat band (0 dB) passes the signal untouched.
+    void processBlock(float* x, int frames, int stride);
+
     // b0, b1, b2, a1, a2 (divided by a0). Targets start as a straight wire.
     float target[5] = {1, 0, 0, 0, 0};
     float current[5] = {2, 2, 2, 2, 2};
     float k = 1.0f;
 
 private:
+    bool settle();
     float x1 = 0, x2 = 0, y1 = 0, y2 = 0;
 };

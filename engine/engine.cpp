@@ -405,17 +405,21 @@ void CEngine::render(float* out) {
         const float gl = pt.level * pt.pan, gr = pt.level * (1 - pt.pan);
         const float rs = pt.reverbSend, cs = pt.chorusSend;
         float energy = 0, peak = pt.peak;
-        for (int i = 0; i < kEngineBlock; ++i) {
-            float l = pt.buffer[2 * i], r = pt.buffer[2 * i + 1];
-            if (spectral) {
+        // Partials into the part buffer, then the EQ bands channel by channel.
+        if (spectral) {
+            for (int i = 0; i < kEngineBlock; ++i) {
                 const float* lane = pt.lanes.v + 8 * i;
-                l += (lane[0] + lane[1]) + (lane[2] + lane[3]);
-                r += (lane[4] + lane[5]) + (lane[6] + lane[7]);
+                pt.buffer[2 * i] += (lane[0] + lane[1]) + (lane[2] + lane[3]);
+                pt.buffer[2 * i + 1] += (lane[4] + lane[5]) + (lane[6] + lane[7]);
             }
-            l = pt.eq[2].process(pt.eq[1].process(pt.eq[0].process(l)));
-            r = pt.eq[5].process(pt.eq[4].process(pt.eq[3].process(r)));
-            l += pt.breath[2 * i];
-            r += pt.breath[2 * i + 1];
+        }
+        for (int band = 0; band < 3; ++band) {
+            pt.eq[band].processBlock(pt.buffer, kEngineBlock, 2);
+            pt.eq[3 + band].processBlock(pt.buffer + 1, kEngineBlock, 2);
+        }
+        for (int i = 0; i < kEngineBlock; ++i) {
+            float l = pt.buffer[2 * i] + pt.breath[2 * i];
+            float r = pt.buffer[2 * i + 1] + pt.breath[2 * i + 1];
             energy += l * l + r * r;
             l += kDenormalGuard;
             r += kDenormalGuard;

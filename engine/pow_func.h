@@ -2,6 +2,8 @@
 // directly elsewhere. Shapes the formant responses of the Spectral model.
 #pragma once
 
+#include <cmath>
+
 class CPowFunc {
 public:
     static constexpr int kSize = 1024;
@@ -10,7 +12,17 @@ public:
     void setExponent(float p);
     float exponent() const { return power; }
 
-    float value(float x) const;
+    // Inline: the harmonic loop calls it nine times per harmonic.
+    float value(float x) const {
+        float t = x * kSize;
+        if (t >= 0.0f && t < float(kSize - 1)) {
+            int i = int(t);
+            float f = t - float(i);
+            return table[i] + f * (table[i + 1] - table[i]);
+        }
+        if (x <= 0.0f) return x == 0.0f && power <= 0 ? 1.0f : 0.0f;
+        return std::pow(x, power);
+    }
 
 private:
     float power = 1;
