@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "params/value_lists.h"
+
 namespace {
 
-// Value lists by their largest item value; the menu ids arrive with the menus.
-constexpr float kModSource = 8, kLfoWave = 6, kLanguage = 1, kGlideMode = 1, kPriority = 2, kChorusType = 2,
-                kDelayType = 2, kDistortionType = 3, kVoiceCount = 16, kVoiceModel = 1, kSetCommands = 101;
-constexpr float kNoList = -1;
+constexpr int kModSource = kListModSource, kLfoWave = kListLfoWave, kLanguage = kListLanguage,
+              kGlideMode = kListGlideMode, kPriority = kListKeyPriority, kChorusType = kListChorusType,
+              kDelayType = kListDelayType, kDistortionType = kListDistortionType, kVoiceCount = kListVoiceCount,
+              kVoiceModel = kListVoiceModel, kSetCommands = kListSetCommands, kNoList = kListNone;
 
 struct Row {
     int entry;
@@ -16,7 +18,7 @@ struct Row {
     float maximum;
     float defaultValue;
     float programDefault;
-    float listMaximum;  // kNoList when the entry has no value list
+    int list;
     int contextMenu;
 };
 
@@ -107,6 +109,9 @@ constexpr Row kRows[] = {
 
 struct Table {
     ParamDescriptor voice[kVoiceEntries];
+    ParamDescriptor mixer[kMixerEntries];
+    ParamDescriptor master[kMasterEntries];
+    ParamDescriptor system[kSystemEntries];
 
     Table() {
         for (int i = 0; i < kVoiceEntries; ++i) voice[i].index = i;
@@ -121,13 +126,55 @@ struct Table {
         // Per-phoneme and per-band levels edited in the spectrum editor.
         for (int i = 128; i < 184; ++i) voice[i].programDefault = 0.88f;
         for (int i = 256; i < 304; ++i) voice[i].programDefault = 1.0f;
+
+        for (int i = 0; i < kMixerEntries; ++i) mixer[i].index = master[i].index = i;
+        for (int i = 0; i < kSystemEntries; ++i) system[i].index = i;
+        const Row mixerRows[] = {
+            {0, "Reverb", 0, 127, 0, 0, kNoList, 0},       {1, "Chorus", 0, 127, 0, 0, kNoList, 0},
+            {2, "Level", 0, 127, 0.725f, 0, kNoList, 0},   {3, "Pan", 1, 127, 0.5f, 0, kNoList, 0},
+            {4, "MIDI channel", 0, 127, 0, 0, kListMidiChannel, 0},
+            {5, "Keysplit low", 0, 127, 0, 0, kListKeySplit, 0},
+            {6, "Keysplit high", 0, 127, 0, 0, kListKeySplit, 0},
+            {9, "Mute", 0, 127, 0, 0, kNoList, 0},         {10, "", 0, 127, 0, 0, kListVoiceCount, 0},
+            {11, "Solo", 0, 127, 0, 0, kNoList, 0},        {14, "", 0, 127, 0, 0, kListOutputBus, 0},
+            {15, "", 0, 1, 0, 0, kNoList, 0},
+        };
+        for (const Row& r : mixerRows) set(mixer, kMixerEntries, r);
+        const Row masterRows[] = {
+            {2, "Master", 0, 127, 0.725f, 0, kNoList, 0}, {3, "Pan", 1, 127, 0.5f, 0, kNoList, 0},
+            {4, "Reverb", 0, 127, 0, 0, kNoList, 0},      {5, "Presets", 0, 127, 0, 0, kListReverbPreset, 0},
+            {6, "Predelay", 0, 127, 0, 0, kNoList, 0},    {7, "Time", 0, 127, 0, 0, kNoList, 0},
+            {8, "Size", 0, 127, 0, 0, kNoList, 0},        {9, "Structure", 0, 127, 0, 0, kNoList, 0},
+            {10, "Fusion", 0, 127, 0, 0, kNoList, 0},     {11, "Damping", 0, 127, 0, 0, kNoList, 0},
+            {12, "On", 0, 127, 0, 0, kNoList, 0},
+        };
+        for (const Row& r : masterRows) set(master, kMasterEntries, r);
+        const Row systemRows[] = {
+            {1, "MIDI input", 0, 127, 0, 0, kNoList, 0},   {2, "MIDI output", 0, 127, 0, 0, kNoList, 0},
+            {3, "Audio input", 0, 127, 0, 0, kNoList, 0},  {4, "Audio output", 0, 127, 0, 0, kNoList, 0},
+            {96, "Latency", 0, 127, 0, 0, kNoList, 0},     {97, "ASIO", 0, 127, 0, 0, kNoList, 0},
+            {98, "MIDI Out", 0, 127, 0, 0, kNoList, 0},    {99, "Smplrate", 0, 127, 0, 0, kListSampleRate, 0},
+            {100, "", 0, 127, 0, 0, kListReverbPreset, 0}, {101, "", 0, 127, 0, 0, kListChorusPreset, 0},
+            {108, "", 0, 127, 0, 0, kListColourScheme, 0}, {111, "Edit", 0, 127, 0, 0, kNoList, 0},
+            {112, "Edit", 0, 127, 0, 0, kNoList, 0},       {113, "Edit", 0, 127, 0, 0, kNoList, 0},
+            {115, "Anim", 0, 127, 0, 0, kNoList, 0},       {116, "Automation", 0, 127, 0, 0, kNoList, 0},
+            {117, "Phoneme list", 0, 127, 0, 0, kNoList, 0}, {137, "", 0, 127, 0, 0, kNoList, 0},
+            {138, "Voices", 0, 127, 0, 0, kNoList, 0},     {139, "Detune", 0, 127, 0, 0, kNoList, 0},
+            {140, "Jitter", 0, 127, 0, 0, kNoList, 0},     {141, "Gender", 0, 127, 0, 0, kNoList, 0},
+            {142, "Pan", 0, 127, 0, 0, kNoList, 0},
+        };
+        for (const Row& r : systemRows) set(system, kSystemEntries, r);
+        for (int i = 40; i < 48; ++i) set(system, kSystemEntries, {i, "Voice preset", 0, 127, 0, 0, kNoList, 0});
     }
 
-    void set(const Row& r) {
-        if (r.entry < 0 || r.entry >= kVoiceEntries) return;
-        ParamDescriptor& d = voice[r.entry];
+    void set(const Row& r) { set(voice, kVoiceEntries, r); }
+
+    static void set(ParamDescriptor* table, int size, const Row& r) {
+        if (r.entry < 0 || r.entry >= size) return;
+        ParamDescriptor& d = table[r.entry];
         d.maximum = r.maximum;
-        d.listMaximum = r.listMaximum == kNoList ? r.maximum : r.listMaximum;
+        d.valueList = r.list;
+        d.listMaximum = r.list == kNoList ? r.maximum : float(valueListMaximum(r.list));
         d.defaultValue = r.defaultValue;
         // Semitone entries step in 96ths.
         d.dragStep = r.maximum == 96 ? 0.1251f : 0.1f;
@@ -138,9 +185,14 @@ struct Table {
     }
 };
 
+const Table& table() {
+    static const Table t;
+    return t;
+}
+
 }  // namespace
 
-const ParamDescriptor* voiceDescriptors() {
-    static const Table table;
-    return table.voice;
-}
+const ParamDescriptor* voiceDescriptors() { return table().voice; }
+const ParamDescriptor* mixerDescriptors() { return table().mixer; }
+const ParamDescriptor* masterDescriptors() { return table().master; }
+const ParamDescriptor* systemDescriptors() { return table().system; }

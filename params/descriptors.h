@@ -7,7 +7,7 @@ struct ParamDescriptor {
     float listMaximum = 1;    // largest item value of the value list, else = maximum
     float defaultValue = 0;   // normalized
     float dragStep = 0.1f;
-    int valueList = 0;        // menu id of the value list; 0 none
+    int valueList = 0;        // value list id (params/value_lists.h); 0 none
     int contextMenu = 0;
     char name[32] = "n/a";
     bool bipolar = false;
@@ -16,6 +16,12 @@ struct ParamDescriptor {
 
 constexpr int kVoiceEntries = 512;
 constexpr int kHostParameters = 86;
+constexpr int kMixerEntries = 16;
+constexpr int kMasterEntries = 16;
+constexpr int kSystemEntries = 256;
 
-// The 512 voice descriptors, built once.
+// Descriptors built once: 512 voice, 16 mixer, 16 master, 256 system.
 const ParamDescriptor* voiceDescriptors();
+const ParamDescriptor* mixerDescriptors();
+const ParamDescriptor* masterDescriptors();
+const ParamDescriptor* systemDescriptors();

@@ -19,6 +19,8 @@ public:
     void idle() override;
     bool onKeyDown(vst::Int32 character, vst::IntPtr virtualKey, float modifier) override;
 
+    // A value changed by someone else than its control: redraw its controls.
+    void valueChanged(int part, int group, int entry) { (void)part, (void)group, (void)entry; }
     // Many values changed: re-read all controls at the next tick.
     void requestRefresh() { refreshPending = true; }
     bool isRefreshPending() const { return refreshPending; }

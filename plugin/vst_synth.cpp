@@ -1,12 +1,15 @@
 #include "plugin/vst_synth.h"
 
 #include <algorithm>
+#include <vector>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "files/cu_file.h"
 #include "files/global_data.h"
+#include "files/project_file.h"
 #include "plugin/vst_editor.h"
 #include "score/midi.h"
 #include "score/sequencer.h"
@@ -59,10 +62,18 @@ CVSTSynth::CVSTSynth(HostCallback host) : AudioEffectX(host, kPrograms, kHostPar
 
         new (std::nothrow) CVSTEditor(this);  // registers itself as the editor
         parameters.init(&engine, &programs);
+        parameters.setEditor(getVSTEditor());
         engine.init();
         midi = new (std::nothrow) CMIDI(&engine, this);
         sequencer = new (std::nothrow) CSequencer(this);
+        programs.attach(sequencer, &parameters);
 
+        if (editor) {
+            // Missing files leave the start-up voice and programs in place.
+            parameters.phonemes[0].load("Factory");
+            CProjectFile::loadDefault(*this);
+            parameters.applyReverbPreset(0);
+        }
         setProgram(0);
         partChanged[0] = true;
         bulkProgramLoad = false;
@@ -83,6 +94,7 @@ CVSTSynth::~CVSTSynth() { close(); }
 CVSTEditor* CVSTSynth::getVSTEditor() { return static_cast<CVSTEditor*>(editor); }
 
 void CVSTSynth::close() {
+    programs.attach(nullptr, &parameters);
     delete midi;
     midi = nullptr;
     delete sequencer;
@@ -113,11 +125,24 @@ void CVSTSynth::markPartChanged(int part) {
 
 // ---- programs ----
 
+void CVSTSynth::checkVoiceCount(int p) {
+    float voices = programs.valuesOfPart(p)[63];
+    if (voices == programs.mixer[p][10]) return;
+    bool wasMuted = outputMuted;
+    outputMuted = true;
+    programs.mixer[p][10] = voices;
+    engine.part[p].voiceCount = int(voices);
+    engine.allocate();
+    outputMuted = wasMuted;
+}
+
 void CVSTSynth::setProgram(Int32 program) {
     if (program < 0 || program >= kPrograms) return;
     curProgram = program;
     int s = programs.selectedPart;
+    engine.part[s].busy = 1;  // silent while its values change
     programs.partProgram[s] = program;
+    engine.resetPart(s);
     inSetProgram = true;
     if (!bulkProgramLoad) {
         for (int i = 0; i < kVoiceEntries; ++i) setParameter(i, getParameter(i));
@@ -125,6 +150,87 @@ void CVSTSynth::setProgram(Int32 program) {
     }
     programs.mixer[s][15] = float(program);
     inSetProgram = false;
+    checkVoiceCount(s);
+    engine.part[s].busy = 0;
+}
+
+void CVSTSynth::assignProgramWithEffect(int p, int program) {
+    if (p < 0 || p >= kParts || program < 0 || program >= kPrograms) return;
+    engine.part[p].busy = 1;
+    programs.partProgram[p] = program;
+    engine.resetPart(p);
+    parameters.resendProgram(p);
+    if (p == programs.selectedPart)
+        if (CVSTEditor* e = getVSTEditor()) e->requestRefresh();
+    programs.mixer[p][15] = float(program);
+    checkVoiceCount(p);
+    engine.part[p].busy = 0;
+}
+
+void CVSTSynth::copyProgram() { programs.copyToClipboard(programs.effectiveProgram(programs.selectedPart)); }
+
+void CVSTSynth::pasteProgram() {
+    int n = programs.effectiveProgram(programs.selectedPart);
+    if (programs.pasteFromClipboard(n)) setProgram(n);
+}
+
+void CVSTSynth::initProgram() {
+    int n = programs.effectiveProgram(programs.selectedPart);
+    programs.initProgram(n);
+    setProgram(n);
+}
+
+void CVSTSynth::nextProgram(int step) {
+    int n = programs.effectiveProgram(programs.selectedPart) + step;
+    if (n >= 0 && n < kPrograms) setProgram(n);
+}
+
+Int32 CVSTSynth::getChunk(void** data, bool isPreset) {
+    const std::vector<uint8_t>& chunk = isPreset ? programs.buildPresetChunk() : programs.buildBankChunk();
+    *data = const_cast<uint8_t*>(chunk.data());
+    return Int32(chunk.size());
+}
+
+void CVSTSynth::applyBank() {
+    for (int p = 0; p < kParts; ++p) {
+        partChanged[p] = true;
+        assignProgramWithEffect(p, std::clamp(int(programs.mixer[p][15] + 0.1f), 0, kPrograms - 1));
+    }
+    setProgram(std::clamp(int(programs.mixer[programs.selectedPart][15] + 0.1f), 0, kPrograms - 1));
+    parameters.resendMixerAndMaster();
+}
+
+void CVSTSynth::readBankTail(CUFile& f, int version, bool withModels) {
+    if (withModels && version > 3)
+        for (CPhoneme& model : parameters.phonemes)
+            if (!model.readRecord(f)) return;  // a short tail keeps what was read
+    if (sequencer) sequencer->read(f);
+}
+
+Int32 CVSTSynth::setChunk(void* data, Int32 size, bool isPreset) {
+    if (!data || size <= 0) return 0;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    bool wasMuted = outputMuted;
+    outputMuted = true;  // the audio thread renders silence while parts change
+    bool ok = false;
+    if (isPreset) {
+        if ((ok = programs.readPresetHead(bytes, size_t(size)))) {
+            int s = programs.selectedPart;
+            assignProgramWithEffect(s, programs.effectiveProgram(s));
+            partChanged[s] = true;
+        }
+    } else if (int version = programs.readBankHead(bytes, size_t(size))) {
+        CUFile f;
+        f.attachMemory(static_cast<const void*>(bytes + CVSTProgram::kBankHead), size_t(size) - CVSTProgram::kBankHead);
+        f.version = version;
+        readBankTail(f, version, true);
+        applyBank();
+        ok = true;
+    }
+    outputMuted = wasMuted;
+    if (!ok) return 0;
+    updateDisplay();
+    return size;
 }
 
 void CVSTSynth::setProgramName(const char* name) {
@@ -177,6 +283,8 @@ bool CVSTSynth::hasMidiProgramsChanged(Int32 channel) {
 void CVSTSynth::setParameter(Int32 index, float value) {
     if (index < 0 || index >= kVoiceEntries) return;
     parameters.setVoiceValue(programs.selectedPart, index, value, false);
+    if (!inSetProgram && !bulkProgramLoad)
+        if (CVSTEditor* e = getVSTEditor()) e->valueChanged(programs.selectedPart, kGroupVoice, index);
 }
 
 float CVSTSynth::getParameter(Int32 index) {
@@ -185,15 +293,11 @@ float CVSTSynth::getParameter(Int32 index) {
 }
 
 void CVSTSynth::getParameterName(Int32 index, char* text) {
-    std::snprintf(text, kNameLen, "%s", parameters.voiceDescriptor(index).name);
+    std::snprintf(text, kHostTextLen, "%s", parameters.voiceDescriptor(index).name);
 }
 
 void CVSTSynth::getParameterDisplay(Int32 index, char* text) {
-    if (index < 0 || index >= kVoiceEntries) {
-        text[0] = 0;
-        return;
-    }
-    std::snprintf(text, kNameLen, "%.0f", double(programs.valuesOfPart(programs.selectedPart)[index]));
+    std::snprintf(text, kHostTextLen, "%s", parameters.voiceText(programs.selectedPart, index));
 }
 
 // ---- processing ----

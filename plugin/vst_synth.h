@@ -9,6 +9,7 @@
 #include "plugin/vst_program.h"
 
 class CMIDI;
+class CUFile;
 class CSequencer;
 class CVSTEditor;
 
@@ -46,6 +47,22 @@ public:
     vst::Int32 getMidiProgramName(vst::Int32 channel, vst::MidiProgramName* name) override;
     vst::Int32 getCurrentMidiProgram(vst::Int32 channel, vst::MidiProgramName* name) override;
     bool hasMidiProgramsChanged(vst::Int32 channel) override;
+    vst::Int32 getChunk(void** data, bool isPreset) override;
+    vst::Int32 setChunk(void* data, vst::Int32 size, bool isPreset) override;
+
+    // Program operations of the editor and of program changes.
+    void assignProgramWithEffect(int part, int program);
+    void copyProgram();
+    void pasteProgram();
+    void initProgram();
+    void nextProgram(int step);
+    // Applies what a bank head brought: every part's program, the selected
+    // part's program, every mixer and master value.
+    void applyBank();
+    // Reads the bank tail: phoneme models (when the version has them), then
+    // the score; stops where the bytes end.
+    void readBankTail(CUFile& f, int version, bool withModels);
+    void setOutputMuted(bool on) { outputMuted = on; }
 
     // Parameters.
     void setParameter(vst::Int32 index, float value) override;
@@ -53,6 +70,8 @@ public:
     void getParameterName(vst::Int32 index, char* text) override;
     void getParameterDisplay(vst::Int32 index, char* text) override;
     void getParameterLabel(vst::Int32, char*) override {}  // the host's buffer stays as it is
+    // Text buffers of hosts hold at least this much in practice.
+    static constexpr int kHostTextLen = 24;
 
     // Processing.
     void processReplacing(float** inputs, float** outputs, vst::Int32 frames) override;
@@ -81,6 +100,7 @@ public:
 
 private:
     void renderFrames(int frames);
+    void checkVoiceCount(int part);
 
     CEngine engine;
     CPIBase parameters;
