@@ -50,6 +50,7 @@ float* CPIBase::stored(int part, int entry) const { return &programs->valuesOfPa
 void CPIBase::setVoiceValue(int part, int entry, float x, bool immediate) {
     if (!programs || entry < 0 || entry >= kVoiceEntries || !std::isfinite(x)) return;
     part = clampPart(part);
+    x = std::clamp(x, 0.0f, 1.0f);  // normalized by contract; anything else would overflow conversions
     const ParamDescriptor& d = voiceDescriptors()[entry];
     float q = x * d.maximum;
     if (entry != 71 && d.listMaximum > 0 && q > d.listMaximum) q = d.listMaximum;
@@ -290,7 +291,7 @@ void CPIBase::phonemeSetCommand(int p, int r, float previous) {
 void CPIBase::setMixerValue(int p, int e, float x) {
     if (!programs || e < 0 || e >= kMixerEntries || !std::isfinite(x)) return;
     p = clampPart(p);
-    float raw = x * mixerDescriptors()[e].maximum;
+    float raw = std::clamp(x, 0.0f, 1.0f) * mixerDescriptors()[e].maximum;
     float* strip = programs->mixer[p];
     strip[e] = raw;
     int r = int(raw + 0.1f);

@@ -61,7 +61,7 @@ const char* CPIBase::voiceText(int p, int e) {
     if (!programs || e < 0 || e >= kVoiceEntries) return text;
     p = (p < 0 || p >= kParts) ? 0 : p;
     float q = programs->valuesOfPart(p)[e];
-    if (!std::isfinite(q)) q = 0;
+    q = std::isfinite(q) ? std::fmax(std::fmin(q, 1e6f), -1e6f) : 0;  // stored values may come from any chunk
     int r = int(q + 0.4999f);
     float n = q / 127 + kTiny;
     const float* target = engine ? engine->part[p].target : nullptr;
@@ -174,6 +174,7 @@ const char* CPIBase::mixerText(int p, int e) {
     if (!programs || e < 0 || e >= kMixerEntries) return text;
     p = (p < 0 || p >= kParts) ? 0 : p;
     float q = programs->mixer[p][e];
+    q = std::isfinite(q) ? std::fmax(std::fmin(q, 1e6f), -1e6f) : 0;
     int r = int(q + 0.1f);
     float n = q / 127 + kTiny;
     switch (e) {
@@ -202,6 +203,7 @@ const char* CPIBase::masterText(int e) {
     std::snprintf(text, sizeof text, "no value");
     if (!programs || e < 0 || e >= kMasterEntries) return text;
     float q = programs->master[e];
+    q = std::isfinite(q) ? std::fmax(std::fmin(q, 1e6f), -1e6f) : 0;
     int r = int(q + 0.1f);
     float n = q / 127 + kTiny;
     const int rate = globalData().sampleRate;
