@@ -190,6 +190,19 @@ bool CSQEventList::extendLastInserted(float t) {
     return true;
 }
 
+CSQEvent* CSQEventList::insertSpan(float t, float end, int pitch) {
+    if (!(t >= 0 && end > t && end < 1e9f) || insideNote(t)) return nullptr;
+    if (CSQEvent* next = findStart(t); next && next->start < end) return nullptr;
+    EditScope edit(*this);
+    CSQEvent* s = new CSQEvent;
+    s->pitch = std::clamp(pitch, 0, 127);
+    s->start = t;
+    linkAfter(lastEndAtOrBefore(t), s, makeEnd(s, end));
+    cursor = lastNote = s;
+    updateLegato();
+    return s;
+}
+
 CSQEvent* CSQEventList::append(bool isStart, float tick, int pitch, int velocity) {
     EditScope edit(*this);
     CSQEvent* tail = first;

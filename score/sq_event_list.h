@@ -64,6 +64,8 @@ public:
     // Moves the end of the last inserted note to t (at most the next start);
     // refused when it would become shorter than 1920 ticks.
     bool extendLastInserted(float t);
+    // A note from t to end wherever it overlaps nothing; nullptr if it would.
+    CSQEvent* insertSpan(float t, float end, int pitch);
     // At the end of the list, as MIDI recording and import build a part.
     CSQEvent* append(bool isStart, float tick, int pitch, int velocity);
     void deleteNote(CSQEvent* note);
