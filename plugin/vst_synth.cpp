@@ -305,53 +305,142 @@ void CVSTSynth::getParameterDisplay(Int32 index, char* text) {
 void CVSTSynth::renderFrames(int frames) {
     int blocks = frames / kEngineBlock;
     if (outputMuted) {
+        // Time goes on without sound; queued events wait for the first block
+        // rendered afterwards.
         std::memset(renderBuffer, 0, sizeof(float) * 2 * size_t(frames));
         engine.skipBlocks(blocks);
         return;
     }
-    for (int b = 0; b < blocks; ++b) engine.renderBlock(renderBuffer + 2 * kEngineBlock * b);
+    for (int b = 0; b < blocks; ++b) {
+        if (midi) midi->step(engine.blocks());
+        if (sequencer) {
+            sequencer->blockStep();
+            sequencer->blockAdvance();
+        }
+        engine.renderBlock(renderBuffer + 2 * kEngineBlock * b);
+        if (hostKindValue != kHostOther && perfMeter.overloaded(frames, globalData().sampleRate)) {
+            std::memset(renderBuffer, 0, sizeof(float) * 2 * size_t(frames));
+            return;
+        }
+    }
+}
+
+void CVSTSynth::applyHostTime(const VstTimeInfo* t) {
+    if (!t) return;  // tempo, position and transport stay as they are
+    if (midi) midi->setExternalTransport(false);
+    if (!(t->tempo > 0 && t->tempo < 10000)) return;
+    const float rate = float(globalData().sampleRate);
+    if (sequencer) sequencer->setTempo(float(t->tempo));
+    if (midi) midi->setTickLength(rate * 60 / (float(t->tempo) * 96));
+    if (!sequencer || !sequencer->isHostSynced()) return;
+
+    // Host positions in ticks, truncated; values no song reaches are ignored.
+    auto ticks = [](double ppq, bool& ok) {
+        double x = ppq * 15360.0;
+        ok = std::isfinite(x) && x > -1e9 && x < 1e9;
+        return ok ? float(int(x)) : 0.0f;
+    };
+    const bool playingHost = (t->flags & kVstTransportPlaying) != 0;
+    bool ppqOk = false;
+    float at = (t->flags & kVstPpqPosValid) ? ticks(t->ppqPos, ppqOk) : 0.0f;
+    if (ppqOk && playingHost) sequencer->hostLocate(at);
+    sequencer->setLoopEnabled((t->flags & kVstTransportCycleActive) != 0);
+    if (t->flags & kVstCyclePosValid) {
+        bool ok1 = false, ok2 = false;
+        float c0 = ticks(t->cycleStartPos, ok1), c1 = ticks(t->cycleEndPos, ok2);
+        if (ok1 && ok2) sequencer->setLoopRange(int(c0), int(c1));
+    }
+    if (hostKindValue != kHostAbleton) {
+        if (t->flags & kVstTransportChanged) {
+            if (!playingHost) sequencer->stop();
+            else sequencer->start(ppqOk ? at : 0.0f);
+        }
+    } else if (!sequencer->isPlaying() && playingHost) {
+        // This host reports no transport change reliably: start when it plays.
+        sequencer->start(ppqOk ? at : 0.0f);
+    }
 }
 
 void CVSTSynth::processReplacing(float**, float** outputs, Int32 frames) {
     if (inProcess) return;
     inProcess = true;
+    const bool metered = hostKindValue != kHostOther;
+    if (metered) perfMeter.beginCall();
     lastTimeInfo = getTimeInfo(0x3E02);
+    applyHostTime(lastTimeInfo);
 
     if (outputs && outputs[0] && outputs[1] && frames > 0) {
         float* left = outputs[0];
         float* right = outputs[1];
-        int done = 0;
+        const int n = frames;
 
-        // Frames rendered ahead in the previous call come first.
-        int take = std::min(frames, residualCount);
-        for (int i = 0; i < take; ++i) {
-            left[i] = residualBuffer[2 * i];
-            right[i] = residualBuffer[2 * i + 1];
-        }
-        residualCount -= take;
-        std::memmove(residualBuffer, residualBuffer + 2 * take, sizeof(float) * 2 * size_t(residualCount));
-        done = take;
-
-        // Then whole engine blocks; a host block longer than the render
-        // buffer is rendered in pieces.
-        while (done < frames) {
-            int wanted = frames - done;
-            int rendered = std::min((wanted + kEngineBlock - 1) / kEngineBlock * kEngineBlock, kRenderFrames);
-            renderFrames(rendered);
-            int used = std::min(rendered, wanted);
-            for (int i = 0; i < used; ++i) {
-                left[done + i] = renderBuffer[2 * i];
-                right[done + i] = renderBuffer[2 * i + 1];
+        if (n < residualCount) {
+            // Everything comes from the frames rendered ahead.
+            for (int i = 0; i < n; ++i) {
+                left[i] = residualBuffer[2 * i];
+                right[i] = residualBuffer[2 * i + 1];
             }
-            done += used;
-            residualCount = rendered - used;  // under one engine block, only on the last piece
-            std::memcpy(residualBuffer, renderBuffer + 2 * used, sizeof(float) * 2 * size_t(residualCount));
+            residualCount -= n;
+            std::memmove(residualBuffer, residualBuffer + 2 * n, sizeof(float) * 2 * size_t(residualCount));
+        } else {
+            for (int i = 0; i < residualCount; ++i) {
+                left[i] = residualBuffer[2 * i];
+                right[i] = residualBuffer[2 * i + 1];
+            }
+            int done = residualCount;
+            residualCount = 0;
+            // Whole engine blocks, up to 255 frames ahead; a host block
+            // longer than the render buffer is rendered in pieces.
+            while (done < n) {
+                int wanted = n - done;
+                int rendered = std::min((wanted + kEngineBlock - 1) / kEngineBlock * kEngineBlock, kRenderFrames);
+                renderFrames(rendered);
+                int used = std::min(rendered, wanted);
+                for (int i = 0; i < used; ++i) {
+                    left[done + i] = renderBuffer[2 * i];
+                    right[done + i] = renderBuffer[2 * i + 1];
+                }
+                done += used;
+                residualCount = rendered - used;  // under one engine block, only on the last piece
+                std::memcpy(residualBuffer, renderBuffer + 2 * used, sizeof(float) * 2 * size_t(residualCount));
+            }
         }
     }
+    if (metered) perfMeter.endCall();
     inProcess = false;
 }
 
-Int32 CVSTSynth::processEvents(VstEvents*) { return 1; }
+Int32 CVSTSynth::processEvents(VstEvents* events) {
+    if (!events || events->numEvents <= 0) return 1;
+    // Note-ons go after every other event of the call, in their order.
+    constexpr int kHeld = 1024;
+    int noteOns[kHeld];
+    uint32_t noteOnBlocks[kHeld];
+    int held = 0;
+    const uint32_t counter = engine.blocks();
+    auto enqueue = [&](uint32_t block, int message) {
+        if (midi) midi->enqueue(block, message, -1, 0, 0);
+    };
+    for (Int32 i = 0; i < events->numEvents; ++i) {
+        const VstEvent* e = events->events[i];
+        if (!e || e->type != kVstMidiType) continue;  // SysEx and others are ignored
+        const auto* m = reinterpret_cast<const VstMidiEvent*>(e);
+        int b0 = uint8_t(m->midiData[0]), b1 = uint8_t(m->midiData[1]), b2 = uint8_t(m->midiData[2]);
+        int message = b0 + b1 * 256 + b2 * 65536;
+        int delta = std::clamp(int(m->deltaFrames), 0, 1 << 24);
+        uint32_t block = counter + uint32_t(delta / kEngineBlock);
+        if ((b0 & 0xF0) != 0x90) {
+            enqueue(block, message);
+        } else if (held < kHeld) {
+            noteOns[held] = message;
+            noteOnBlocks[held++] = block;
+        }
+    }
+    // The ring holds fewer entries than the list above, so a call never
+    // loses a note-on here that the queue could have kept.
+    for (int i = 0; i < held; ++i) enqueue(noteOnBlocks[i], noteOns[i]);
+    return 1;
+}
 
 // ---- identity ----
 

@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "params/pi_base.h"
 #include "platform/audio_effect.h"
+#include "plugin/perf_meter.h"
 #include "plugin/vst_program.h"
 
 class CMIDI;
@@ -97,9 +98,12 @@ public:
     CMIDI* getMidi() { return midi; }
     CVSTEditor* getVSTEditor();
     void markPartChanged(int part);
+    CPerfMeter& getPerfMeter() { return perfMeter; }
+    int residualFrames() const { return residualCount; }
 
 private:
     void renderFrames(int frames);
+    void applyHostTime(const vst::VstTimeInfo* t);
     void checkVoiceCount(int part);
 
     CEngine engine;
@@ -118,6 +122,7 @@ private:
     int hostKindValue = kHostOther;
     int hostVersionValue = 0;
 
+    CPerfMeter perfMeter;
     int residualCount = 0;
     float residualBuffer[kResidualFrames * 2] = {};
     float renderBuffer[kRenderFrames * 2] = {};
