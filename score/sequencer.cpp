@@ -274,6 +274,9 @@ void CSequencer::blockStep() {
             }
         }
         list.endRead();
+        // Events at the very start of a note just triggered take effect in
+        // this block rather than the next, so onsets keep block accuracy.
+        if (playing && articulates(p)) deliver(p);
     }
 
     reposition = false;
