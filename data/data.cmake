@@ -13,3 +13,20 @@ foreach(file ${LYRENA_DATA_FILES})
 endforeach()
 add_custom_target(lyrena_data ALL DEPENDS ${LYRENA_DATA_OUTPUTS})
 add_dependencies(lyrena_plugin lyrena_data)
+
+# Factory phoneme sets: compiled from their text form by the built lyrena
+# tool into Data/ of the installation folder, where CPhoneme::loadSet looks.
+set(LYRENA_PHONEME_SETS Factory FS01 FS02 FS03 FS04 FS05 FS06 FS07 FS08)
+set(LYRENA_PHONEME_OUTPUTS)
+foreach(set ${LYRENA_PHONEME_SETS})
+  set(output ${LYRENA_INSTALL_DIR}/Data/${set}.phd)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${LYRENA_INSTALL_DIR}/Data
+    COMMAND $<TARGET_FILE:lyrena> phd build ${CMAKE_SOURCE_DIR}/data/phonemes/${set}.txt -o ${output}
+    DEPENDS lyrena ${CMAKE_SOURCE_DIR}/data/phonemes/${set}.txt
+    COMMENT "Compiling phoneme set ${set}")
+  list(APPEND LYRENA_PHONEME_OUTPUTS ${output})
+endforeach()
+# Its own target: lyrena itself depends on the plug-in and its data.
+add_custom_target(lyrena_phoneme_sets ALL DEPENDS ${LYRENA_PHONEME_OUTPUTS})
