@@ -103,7 +103,10 @@ CWaveIO::CWaveIO() {
 }
 
 void CWaveIO::setPath(const char* newPath) {
-    std::snprintf(path, sizeof path, "%s", newPath ? newPath : "");
+    // Cut to the path's size; a longer path simply cannot be opened later.
+    size_t n = newPath ? std::min(std::strlen(newPath), sizeof path - 1) : 0;
+    std::memcpy(path, newPath ? newPath : "", n);
+    path[n] = 0;
     const char* slash = std::strrchr(path, '/');
     std::snprintf(title, sizeof title, "%s", slash ? slash + 1 : path);
 }
