@@ -50,11 +50,26 @@ CEngine::CEngine() {
         defaultBandWeight[bandOfHarmonic[n]] = float(-0.3 * std::log2(n + 1.0) + 0.25);
     curves.build(globalData().sampleRate);
     noise.init(curves);
+    for (int p = 0; p < kEngineParts; ++p) {
+        part[p].effects.setTables(&curves, &waves, &shapes);
+        synth[p].setTables(&curves, &oscillatorWaves());
+    }
+    masterEffects.setTables(&curves, &waves);
+    setTempo(120);
     init();
+}
+
+void CEngine::setTempo(float bpm) {
+    if (!(bpm > 0)) return;
+    effectTempo = bpm;
+    // 96 ticks per quarter note.
+    effectClock.tickSamples = float(globalData().sampleRate) * 60 / (bpm * 96);
+    effectClock.tickIncrement = 16777216.0f * 256 / effectClock.tickSamples;
 }
 
 void CEngine::setSampleRate(int rate) {
     if (rate > 0 && rate != curves.rate()) curves.build(rate);
+    setTempo(effectTempo);
 }
 
 void CEngine::init() {
@@ -95,6 +110,7 @@ void CEngine::init() {
         pt.pressure = 0;
         pt.smoothing = 1;
         pt.effects.clear();
+        synth[p].clear();
     }
     for (CXVoiceSlot& v : slot) {
         v.clearRecord();
@@ -105,7 +121,7 @@ void CEngine::init() {
     masterPanTarget = masterPan = 0.5f;
     masterReverbTarget = masterReverb = 0;
     reverb = CXReverbSettings();
-    reverbRebuild = 0;
+    reverbRebuild = 1;  // lengths and gains of the default settings
     masterSmoothing = 1;
     masterEffects.clear();
     listCount = 0;
@@ -295,7 +311,7 @@ void CEngine::controlStep() {
 
     smoothParameters();
     if (reverbRebuild) {
-        masterEffects.rebuildReverb();
+        masterEffects.rebuildReverb(reverb, globalData().sampleRate);
         reverbRebuild = 0;
     }
 
@@ -305,15 +321,18 @@ void CEngine::controlStep() {
         if (!slotRenders(s)) continue;
         rendered[s] = true;
         int p = slot[s].part;
-        if (part[p].voiceModel() == 0)
+        if (part[p].voiceModel() == 0) {
             spectral.compute(*this, p, s);
-        else
-            spectral.voiceStep(*this, p, s, false);  // the time-domain voice reads these targets
+        } else {
+            spectral.voiceStep(*this, p, s, false);
+            synth[p].setup(*this, p, s);
+        }
     }
     for (int s = 0; s < voiceCount; ++s)
         if (rendered[s]) advanceModulators(s);
     for (int p = 0; p < kEngineParts; ++p)
-        if (part[p].link == p && part[p].active) part[p].effects.update(part[p].current);
+        if (part[p].link == p && part[p].active) part[p].effects.update(part[p].current, effectClock);
+    masterEffects.update(effectClock);
 
     for (int s = 0; s < voiceCount; ++s)
         if (rendered[s]) noise.computeSpectra(*this, slot[s].part, s);
@@ -391,8 +410,10 @@ void CEngine::render(float* out) {
     // 3. Per-frame noise, breath and burst of each voice slot.
     for (int s = 0; s < voiceCount; ++s) {
         if (!slotRenders(s)) continue;
-        clearPartBuffers(slot[s].part);
-        noise.mixFrames(*this, slot[s].part, s);
+        const int p = slot[s].part;
+        clearPartBuffers(p);
+        if (part[p].voiceModel() == 1) synth[p].render(*this, p, s);
+        noise.mixFrames(*this, p, s);
     }
     // 4. Mixing.
     std::memset(masterBus, 0, sizeof masterBus);
@@ -438,7 +459,7 @@ void CEngine::render(float* out) {
         pt.energy = energy;
         pt.peak = peak;
     }
-    masterEffects.process(reverbBus, chorusBus, masterBus, kEngineBlock);
+    masterEffects.process(reverbBus, chorusBus, masterBus, kEngineBlock, masterReverb, reverb.on != 0);
     // 5. Output stage: the soft saturator.
     const CTLBase& sat = shapes.table(0);
     for (int i = 0; i < 2 * kEngineBlock; ++i) {

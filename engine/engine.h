@@ -26,6 +26,7 @@
 #include "engine/gen/tl_shapes.h"
 #include "engine/noise_synth.h"
 #include "engine/spectral_model.h"
+#include "engine/synth_engine.h"
 #include "engine/voice_slot.h"
 
 constexpr int kEngineBlock = 256;
@@ -34,16 +35,6 @@ constexpr int kEngineParams = kPartParams;
 constexpr int kVoiceSlots = 8;
 constexpr int kRenderListCapacity = 2048;
 constexpr int kPartialBands = 80;
-
-// Reverb settings of the master section (rebuilt on request).
-struct CXReverbSettings {
-    int predelay = 1;        // samples
-    float time = 1;          // seconds, 999999 endless
-    float size = 1;          // metres
-    float structure = 0, fusion = 0, damping = 0;
-    int on = 0;
-    int preset = 0;
-};
 
 class CEngine {
 public:
@@ -99,6 +90,9 @@ public:
     // Meter: a part's peak (as a level) and follower; reading clears the peak.
     float readPeak(int p);
     void requestReverbRebuild() { reverbRebuild = 1; }
+    // Samples per sync tick and the LFO increment per tick of the tempo-synced
+    // effects; the MIDI layer may also write `effectClock` directly.
+    void setTempo(float bpm);
 
     // Engine-unit values of a new program for a part: lets tools and tests
     // drive the engine before the parameter interface delivers a program.
@@ -138,6 +132,10 @@ public:
     CXSpectralModel spectral;
     CXNoiseSynth noise;
     CXMasterEffects masterEffects;
+    CXEffectClock effectClock;
+    float effectTempo = 120;  // beats per minute of effectClock
+    // The Time model of each part.
+    CXSynthEngine synth[kEngineParts];
 
     // Master and send buses of the block, interleaved stereo.
     alignas(16) float masterBus[2 * kEngineBlock];
