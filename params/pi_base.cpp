@@ -291,7 +291,8 @@ void CPIBase::phonemeSetCommand(int p, int r, float previous) {
 void CPIBase::setMixerValue(int p, int e, float x) {
     if (!programs || e < 0 || e >= kMixerEntries || !std::isfinite(x)) return;
     p = clampPart(p);
-    float raw = std::clamp(x, 0.0f, 1.0f) * mixerDescriptors()[e].maximum;
+    // Entry 15 keeps a program number against a maximum of 1, so bound the raw value, not x.
+    float raw = std::clamp(x * mixerDescriptors()[e].maximum, 0.0f, 1e6f);
     float* strip = programs->mixer[p];
     strip[e] = raw;
     int r = int(raw + 0.1f);
