@@ -372,7 +372,18 @@ TEST_F(EngineTest, ScalarAndSseEnginesAgree) {
 TEST_F(EngineTest, RenderingNeverAllocates) {
     for (int p = 0; p < 8; ++p) sing(p, kA2 + float(p) / 192);
     e->part[2].busy = 1;
-    e->part[5].current[78] = 1;  // time-domain voice: frame only
+    e->part[5].current[78] = 1;  // Time model with a 16-oscillator choir
+    e->part[5].current[85] = 16;
+    for (int p = 0; p < 8; ++p) {
+        float* c = e->part[p].current;
+        c[59] = c[60] = c[61] = 1;  // every insert effect, modulation type by part
+        c[39] = float(p % 3);
+        c[57] = 1;
+        e->part[p].chorusSend = 0.5f;
+        e->part[p].reverbSendTarget = 0.5f;
+    }
+    e->reverb.on = 1;
+    e->masterReverbTarget = 0.5f;
     gAllocations = 0;
     gCounting = true;
     for (int b = 0; b < 200; ++b) {
