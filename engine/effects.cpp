@@ -188,9 +188,11 @@ void CXPartEffects::distortion(float& left, float& right) {
         y = shapes->value(kShape[distortionType], x * 8);
     else
         y = shapes->value(kShape[distortionType], x) * comp;
-    lp = y * lg - lp * lf;
+    // The guards keep both feedback memories out of the denormal range when
+    // the input falls silent.
+    lp = y * lg - lp * lf + kDenormalGuard;
     float hin = y * hg;
-    hp = hin - hpInput + hp * hf;
+    hp = hin - hpInput + hp * hf + kDenormalGuard;
     hpInput = hin;
     float out = lp * (1 - tone) + 2 * tone * hp + kDenormalGuard;
     dc = 0.9995f * dc + 0.0005f * out;
