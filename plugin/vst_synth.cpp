@@ -421,8 +421,10 @@ Int32 CVSTSynth::processEvents(VstEvents* events) {
     auto enqueue = [&](uint32_t block, int message) {
         if (midi) midi->enqueue(block, message, -1, 0, 0);
     };
+    // Hosts allocate the pointer array past the two entries the record declares.
+    VstEvent* const* list = events->events;
     for (Int32 i = 0; i < events->numEvents; ++i) {
-        const VstEvent* e = events->events[i];
+        const VstEvent* e = list[i];
         if (!e || e->type != kVstMidiType) continue;  // SysEx and others are ignored
         const auto* m = reinterpret_cast<const VstMidiEvent*>(e);
         int b0 = uint8_t(m->midiData[0]), b1 = uint8_t(m->midiData[1]), b2 = uint8_t(m->midiData[2]);
