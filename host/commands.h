@@ -4,6 +4,7 @@
 int cmdInfo(int argc, char** argv);
 int cmdPhonemes(int argc, char** argv);
 int cmdPhd(int argc, char** argv);
+int cmdRender(int argc, char** argv);
 
 struct Command {
     const char* name;

@@ -7,6 +7,7 @@
 const Command kCommands[] = {
     {"info", cmdInfo, "lyrena info PLUGIN.so           identity, programs and parameters of a VST 2.4 plug-in"},
     {"phd", cmdPhd, "lyrena phd dump SET.phd | build SET.txt -o SET.phd   phoneme set to / from its text form"},
+    {"render", cmdRender, "lyrena render SONG.qlp|SONG.mid -o OUT.wav [options]  sing a song into a WAV file (render --help)"},
     {"phonemes", cmdPhonemes, "lyrena phonemes [--lang en|de] SYL- LA- BLES ...  phonemes of lyric syllables"},
     {nullptr, nullptr, nullptr},
 };
