@@ -23,7 +23,7 @@ namespace {
 const char kUsage[] =
     "usage: lyrena render INPUT.qlp|INPUT.mid -o OUT.wav|- [--part N] [--part N:FILE.mid ...] [--lang en|de]\n"
     "         [--channel auto|1..16] [--tempo BPM] [--rate HZ] [--choir VOICES[,DETUNE,JITTER,GENDER,PAN]]\n"
-    "         [--set NAME] [--block N] [--seed N] [--save-project FILE.qlp]\n";
+    "         [--set [N:]NAME] [--block N] [--seed N] [--save-project FILE.qlp]\n";
 
 constexpr int kRates[] = {96000, 88200, 48000, 44100, 32000, 22050};
 // A plain "--choir N" sounds like a choir, not N copies of one singer:
@@ -184,8 +184,14 @@ int cmdRender(int argc, char** argv) {
             if (!parseChoir(v, req.choir))
                 return usageError("--choir takes VOICES (1..64) and up to four values 0..1: DETUNE,JITTER,GENDER,PAN");
         } else if (a == "--set") {
-            if (!*v || std::strchr(v, '/')) return usageError("--set takes the name of a phoneme set in Data/");
-            req.phonemeSet = v;
+            // NAME for every singing part, N:NAME for part N.
+            std::string s = v;
+            size_t colon = s.find(':');
+            std::string name = colon == std::string::npos ? s : s.substr(colon + 1);
+            if (name.empty() || name.find('/') != std::string::npos ||
+                (colon != std::string::npos && !parseInt(s.substr(0, colon).c_str(), 1, 8, n)))
+                return usageError("--set takes NAME or N:NAME of a phoneme set in Data/");
+            (colon == std::string::npos ? req.phonemeSet : req.partSet[n - 1]) = name;
         } else if (a == "--block") {
             if (!parseInt(v, 1, 65536, n)) return usageError("--block takes 1..65536 frames");
             req.block = int(n);

@@ -76,12 +76,13 @@ bool CSongRender::prepare(const SongRenderRequest& request, std::string& error, 
     if (req.midi.empty())
         for (int p = 0; p < kParts; ++p) target[p] = seq->lists[p].noteCount() > 0;
     // The set goes in first: the import times the phonemes with the model.
-    if (!req.phonemeSet.empty())
-        for (int p = 0; p < kParts; ++p)
-            if (target[p] && !params.phonemes[p].load(req.phonemeSet.c_str())) {
-                error = "no phoneme set Data/" + req.phonemeSet + ".phd in the installation folder";
-                return false;
-            }
+    for (int p = 0; p < kParts; ++p) {
+        const std::string& set = !req.partSet[p].empty() ? req.partSet[p] : target[p] ? req.phonemeSet : req.partSet[p];
+        if (!set.empty() && !params.phonemes[p].load(set.c_str())) {
+            error = "no phoneme set Data/" + set + ".phd in the installation folder";
+            return false;
+        }
+    }
 
     // A MIDI file as the song: the default project lends its voices only.
     if (req.project.empty() && !req.midi.empty())

@@ -33,6 +33,7 @@ struct SongRenderRequest {
     int rate = 44100;
     int block = 512;
     std::string phonemeSet;           // Data/<name>.phd for the singing parts; empty: keep
+    std::string partSet[8];           // Data/<name>.phd for one part, before phonemeSet
     CWaveIO::ChoirSettings choir{1, 0, 0, 0, 0};
     uint32_t seed = 1;                // the choir's variations repeat with the seed
 };
