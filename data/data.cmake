@@ -30,3 +30,21 @@ foreach(set ${LYRENA_PHONEME_SETS})
 endforeach()
 # Its own target: lyrena itself depends on the plug-in and its data.
 add_custom_target(lyrena_phoneme_sets ALL DEPENDS ${LYRENA_PHONEME_OUTPUTS})
+
+# The default song, a four-part round, generated from data/default/round.abc
+# by abc2midi and the lyrena tool. It goes to default/ of the build, not yet
+# into the installation folder: the plug-in loads a Default.qlp there at
+# start, and the tests still expect the start-up state.
+find_program(LYRENA_ABC2MIDI abc2midi)
+if(LYRENA_ABC2MIDI)
+  set(LYRENA_DEFAULT_PROJECT ${CMAKE_BINARY_DIR}/default/Default.qlp)
+  add_custom_command(
+    OUTPUT ${LYRENA_DEFAULT_PROJECT}
+    COMMAND ${CMAKE_COMMAND} -E env LYRENA_HOME=${LYRENA_INSTALL_DIR}/
+            sh ${CMAKE_SOURCE_DIR}/data/default/make_default.sh $<TARGET_FILE:lyrena> ${LYRENA_ABC2MIDI}
+            ${CMAKE_BINARY_DIR}/default ${LYRENA_DEFAULT_PROJECT}
+    DEPENDS lyrena lyrena_phoneme_sets ${CMAKE_SOURCE_DIR}/data/default/round.abc
+            ${CMAKE_SOURCE_DIR}/data/default/make_default.sh
+    COMMENT "Generating the default project")
+  add_custom_target(lyrena_default_project ALL DEPENDS ${LYRENA_DEFAULT_PROJECT})
+endif()
