@@ -1,4 +1,4 @@
-# make demo   build, then show what a host sees of the plug-in
+# make demo   build, show what a host sees of the plug-in, sing the default song into demo.wav
 # make check  build, run every test, then again under ASan/UBSan with the fuzzers
 JOBS ?= $(shell nproc)
 SAN_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" \
@@ -14,8 +14,14 @@ build: setup
 	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build -j $(JOBS)
 
+# The default song: the installed Default.qlp, else the generated one, else a
+# short fixture song (abc2midi comes with setup).
 demo: build
 	./build/lyrena info build/LYRENA/lyrena.so
+	@if [ -f build/LYRENA/Default.qlp ]; then song=build/LYRENA/Default.qlp; \
+	elif [ -f build/default/Default.qlp ]; then song=build/default/Default.qlp; \
+	else abc2midi tests/fixtures/twinkle.abc -o build/demo.mid >/dev/null && song=build/demo.mid; fi; \
+	echo "./build/lyrena render $$song -o demo.wav"; ./build/lyrena render $$song -o demo.wav
 
 test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
