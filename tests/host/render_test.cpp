@@ -27,8 +27,9 @@ std::string buildDir() {
     return cli.substr(0, cli.rfind('/'));
 }
 
+// One folder per test: ctest runs them side by side.
 std::string workDir() {
-    std::string dir = buildDir() + "/render-test";
+    std::string dir = buildDir() + "/render-test/" + testing::UnitTest::GetInstance()->current_test_info()->name();
     std::system(("mkdir -p '" + dir + "'").c_str());
     return dir;
 }
