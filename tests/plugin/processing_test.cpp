@@ -50,13 +50,14 @@ struct Processing : ::testing::Test {
         std::vector<uintptr_t> block(2 + list.size());
         auto* e = reinterpret_cast<VstEvents*>(block.data());
         e->numEvents = Int32(list.size());
+        VstEvent** pointers = e->events;  // the list runs past the header's two entries
         for (size_t i = 0; i < list.size(); ++i) {
             ev[i] = VstMidiEvent{};
             ev[i].type = kVstMidiType;
             ev[i].byteSize = sizeof(VstMidiEvent);
             ev[i].deltaFrames = list[i].first;
             for (int b = 0; b < 3; ++b) ev[i].midiData[b] = char(list[i].second[size_t(b)]);
-            e->events[i] = reinterpret_cast<VstEvent*>(&ev[i]);
+            pointers[i] = reinterpret_cast<VstEvent*>(&ev[i]);
         }
         synth->processEvents(e);
     }
