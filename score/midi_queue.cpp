@@ -8,7 +8,8 @@ bool CMIDIQueue::enqueue(uint32_t block, int message, int extra, int flag, int l
     CMIDIQueueEntry& e = entries[writeIndex];
     e.message = message;
     e.block = block;
-    e.milliseconds = int(double(block) * double(globalData().blockMilliseconds));
+    // Wraps like the block counter after about 12 days of blocks at 44.1 kHz.
+    e.milliseconds = int(uint32_t(uint64_t(double(block) * double(globalData().blockMilliseconds))));
     e.extra = extra;
     e.flag = uint8_t(flag);
     e.legato = uint8_t(legato);
