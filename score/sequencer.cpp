@@ -55,6 +55,7 @@ void CSequencer::recomputeBlockUnits() {
     float rate = float(std::max(globalData().sampleRate, 1));
     blockUnits = float(kEngineBlock) * tempo * 96 / (rate * 60);
     if (CMIDI* m = midi()) m->setTickLength(rate * 60 / (tempo * 96));
+    if (CEngine* e = engine()) e->setTempo(tempo);  // tempo-synced delay and chorus rates
 }
 
 void CSequencer::setTempo(float bpm) {
