@@ -54,6 +54,17 @@ void BM_PartialsSSEPaired(benchmark::State& state) {
 }
 BENCHMARK(BM_PartialsSSEPaired);
 
+void BM_PartialsAVXFour(benchmark::State& state) {
+    if (!partialRendererHasAVX()) return state.SkipWithError("no AVX");
+    auto p = std::make_unique<Partials>();
+    for (auto _ : state) {
+        for (int g = 0; g < kGroups; g += 4) renderPartialsAVX4x(&p->ptr[4 * g], p->lanes);
+        benchmark::DoNotOptimize(p->lanes.v[0]);
+    }
+    partialSamples(state);
+}
+BENCHMARK(BM_PartialsAVXFour);
+
 void BM_PartialsScalar(benchmark::State& state) {
     auto p = std::make_unique<Partials>();
     for (auto _ : state) {

@@ -379,8 +379,11 @@ void CEngine::renderList() {
             i += 4;
             continue;
         }
-        // Two groups of the same part share one pass over the lanes.
-        if (useSSE && i + 8 <= n && listPart[i + 4] == p) {
+        // Four or two groups of the same part share one pass over the lanes.
+        if (useAVX && useSSE && i + 16 <= n && listPart[i + 4] == p && listPart[i + 8] == p && listPart[i + 12] == p) {
+            renderPartialsAVX4x(&listRecord[i], pt.lanes);
+            i += 16;
+        } else if (useSSE && i + 8 <= n && listPart[i + 4] == p) {
             renderPartialsSSE2x(&listRecord[i], pt.lanes);
             i += 8;
         } else {

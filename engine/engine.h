@@ -128,6 +128,7 @@ public:
 
     // SSE renderer (default) or the scalar reference.
     bool useSSE = true;
+    bool useAVX = partialRendererHasAVX();  // with useSSE: the AVX renderer where the CPU has it
 
     CXSpectralModel spectral;
     CXNoiseSynth noise;

@@ -33,7 +33,13 @@ void renderPartialsSSE(CXPartial* const p[4], CXLaneBuffer& lanes);
 // Two groups of the same part at once: the lanes are loaded and stored once
 // for eight partials.
 void renderPartialsSSE2x(CXPartial* const p[8], CXLaneBuffer& lanes);
+// Four groups of the same part at once with AVX and FMA: four independent
+// recursions per frame (throughput-bound, not latency-bound); the fused
+// multiply-subtract rounds once, so results equal the others within float
+// tolerance. Call only when partialRendererHasAVX().
+void renderPartialsAVX4x(CXPartial* const p[16], CXLaneBuffer& lanes);
 bool partialRendererHasSSE();
+bool partialRendererHasAVX();
 
 // 2 cos(pi F) and sin(2 pi phi - k pi F) with the renderer's polynomials
 // (scalar forms; exposed for tests).

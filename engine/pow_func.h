@@ -24,6 +24,10 @@ public:
         return std::pow(x, power);
     }
 
+    // The table (kSize + 1 values), for vectorised lookups that take value()
+    // for inputs outside the table.
+    const float* data() const { return table; }
+
 private:
     float power = 1;
     float table[kSize + 1];

@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define LYRENA_FORMANT_SSE 1
+#else
+#define LYRENA_FORMANT_SSE 0
+#endif
+
 #include "engine/engine.h"
 #include "files/global_data.h"
 
@@ -15,6 +22,71 @@ constexpr float kFormantRate = 44100.0f;
 const float kNeutral[4] = {500, 1500, 2500, 3500};
 
 float clamp01(float x) { return x < 0 ? 0 : (x > 1 ? 1 : x); }
+
+// The sum of the resonant formants' shaped responses (all but 8, the
+// anti-resonance) at cos w = c1, one harmonic at a time.
+float formantSum(const CXVoiceSlot& v, const CPowFunc& power, float c1) {
+    float c2 = 2 * c1 * c1 - 1;
+    float sum = 0;
+    for (int k = 0; k < kFormants; ++k) {
+        if (k == 8) continue;
+        float r = CXSpectralModel::response(v.responseG2[k], v.responseD0[k], v.responseD1[k], v.responseD2[k], c1, c2);
+        sum += r < 0 ? v.formantGain[k] : v.formantGain[k] * power.value(r);
+    }
+    return sum;
+}
+
+// The same for count harmonics, four at a time with SSE: the same operations
+// in the same order, so the sums equal formantSum's.
+void formantSums(const CXVoiceSlot& v, const CPowFunc& power, const float* c1s, float* sums, int count) {
+    int i = 0;
+#if LYRENA_FORMANT_SSE
+    const float* table = power.data();
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
+    const __m128 size = _mm_set1_ps(float(CPowFunc::kSize)), last = _mm_set1_ps(float(CPowFunc::kSize - 1));
+    for (; i + 4 <= count; i += 4) {
+        __m128 c1 = _mm_loadu_ps(c1s + i);
+        __m128 c2 = _mm_sub_ps(_mm_mul_ps(_mm_mul_ps(two, c1), c1), one);
+        __m128 sum = zero;
+        for (int k = 0; k < kFormants; ++k) {
+            if (k == 8) continue;
+            __m128 den = _mm_add_ps(_mm_add_ps(_mm_set1_ps(v.responseD0[k]), _mm_mul_ps(_mm_set1_ps(v.responseD1[k]), c1)),
+                                    _mm_mul_ps(_mm_set1_ps(v.responseD2[k]), c2));
+            __m128 pos = _mm_cmpgt_ps(den, zero);
+            __m128 r = _mm_div_ps(_mm_set1_ps(v.responseG2[k]), _mm_or_ps(_mm_and_ps(pos, den), _mm_andnot_ps(pos, one)));
+            __m128 t = _mm_mul_ps(r, size);
+            __m128 inTable = _mm_and_ps(_mm_cmpge_ps(t, zero), _mm_cmplt_ps(t, last));
+            __m128i idx = _mm_cvttps_epi32(_mm_and_ps(t, inTable));
+            __m128 frac = _mm_sub_ps(t, _mm_cvtepi32_ps(idx));
+            alignas(16) int ix[4];
+            alignas(16) float rr[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(ix), idx);
+            _mm_store_ps(rr, r);
+            const int inMask = _mm_movemask_ps(inTable), posMask = _mm_movemask_ps(pos);
+            alignas(16) float lo[4], hi[4];
+            for (int j = 0; j < 4; ++j) {
+                lo[j] = table[ix[j]];
+                hi[j] = table[ix[j] + 1];
+            }
+            __m128 lov = _mm_load_ps(lo);
+            __m128 val = _mm_add_ps(lov, _mm_mul_ps(frac, _mm_sub_ps(_mm_load_ps(hi), lov)));
+            if ((posMask & ~inMask) != 0) {
+                // Responses outside the table: the lookup's own slow path.
+                alignas(16) float vals[4];
+                _mm_store_ps(vals, val);
+                for (int j = 0; j < 4; ++j)
+                    if ((posMask >> j & 1) && !(inMask >> j & 1)) vals[j] = power.value(rr[j]);
+                val = _mm_load_ps(vals);
+            }
+            __m128 gain = _mm_set1_ps(v.formantGain[k]);
+            __m128 term = _mm_mul_ps(gain, val);
+            sum = _mm_add_ps(sum, _mm_or_ps(_mm_and_ps(pos, term), _mm_andnot_ps(pos, gain)));
+        }
+        _mm_storeu_ps(sums + i, sum);
+    }
+#endif
+    for (; i < count; ++i) sums[i] = formantSum(v, power, c1s[i]);
+}
 
 }  // namespace
 
@@ -155,6 +227,7 @@ void CXSpectralModel::compute(CEngine& e, int p, int s) {
     v.energy = 0;
     int lastBand = -1;
     int kept[kHarmonics];
+    float levels[kHarmonics], cosines[kHarmonics], pitches[kHarmonics];
     int count = 0;
     for (int n = 1; n < kHarmonics; ++n) {
         CXPartial& rec = v.partials[n];
@@ -196,18 +269,35 @@ void CXSpectralModel::compute(CEngine& e, int p, int s) {
         float level = src.level[n] * bw + c[128 + band] + 0.15f * (bw - 1) + 0.1f + tilt;
         float a = t.gain(level);
 
-        // Formant resonances (8 is an anti-resonance, 9 the glottal formant).
-        float c1 = std::cos(kPi * f);
-        float c2 = 2 * c1 * c1 - 1;
-        float sum = 0;
-        for (int k = 0; k < kFormants; ++k) {
-            if (k == 8) continue;
-            float r = response(v.responseG2[k], v.responseD0[k], v.responseD1[k], v.responseD2[k], c1, c2);
-            sum += r < 0 ? v.formantGain[k] : v.formantGain[k] * pt.harmonicPower.value(r);
+        // Formant resonances (8 is an anti-resonance, 9 the glottal formant):
+        // summed for all harmonics below.
+        rec.frequency = f;
+        levels[count] = a;
+        cosines[count] = std::cos(kPi * f);
+        pitches[count] = pitch;
+        kept[count++] = n;
+        if (n == 1) {
+            v.fundamentalFrequency = f;
+            v.fundamentalPhase = rec.phase;
         }
+    }
+
+    float sums[kHarmonics];
+    if (e.useSSE)
+        formantSums(v, pt.harmonicPower, cosines, sums, count);
+    else
+        for (int i = 0; i < count; ++i) sums[i] = formantSum(v, pt.harmonicPower, cosines[i]);
+
+    for (int i = 0; i < count; ++i) {
+        const int n = kept[i];
+        CXPartial& rec = v.partials[n];
+        const float pitch = pitches[i];
+        const float c1 = cosines[i];
+        float a = levels[i];
+        float c2 = 2 * c1 * c1 - 1;
         float r8 = response(v.responseG2[8], v.responseD0[8], v.responseD1[8], v.responseD2[8], c1, c2);
         float notch = r8 < 0 ? 1.0f : std::max(0.0f, 1 - pt.harmonicPower.value(r8) * (1 - v.formantGain[8]));
-        a *= sum * notch;
+        a *= sums[i] * notch;
 
         // Glottal filter curve over the 48 bands.
         float x = (pitch - 0.5f) * 96;
@@ -227,14 +317,8 @@ void CXSpectralModel::compute(CEngine& e, int p, int s) {
             ens = (1 - 1.0f / float(n)) * e.waves.random(v.ensemblePhase[n]);
         }
         float amp = a0 * a * (1 + 4 * ens * (p0 - 0.25f));
-        rec.frequency = f;
         rec.endL = (1 - v.pan) * amp;  // targets until the gain pass below
         rec.endR = v.pan * amp;
-        kept[count++] = n;
-        if (n == 1) {
-            v.fundamentalFrequency = f;
-            v.fundamentalPhase = rec.phase;
-        }
     }
 
     // Gains ramp to their targets over the block (normalised by AGC).

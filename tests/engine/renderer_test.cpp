@@ -89,3 +89,22 @@ TEST(Renderer, ContinuousSineAcrossBlocksAndExactRamps) {
     }
     EXPECT_EQ(lanes.v[1], 0.0f);  // the empty lanes stay silent
 }
+
+TEST(Renderer, AvxFourGroupsMatchScalarReference) {
+    if (!partialRendererHasAVX()) GTEST_SKIP() << "no AVX and FMA on this CPU";
+    std::mt19937 rng(12);
+    alignas(32) CXPartial a[16], b[16];
+    randomGroup(a, 16, rng);
+    CXPartial* pa[16], *pb[16];
+    for (int i = 0; i < 16; ++i) b[i] = a[i], pa[i] = &a[i], pb[i] = &b[i];
+    static CXLaneBuffer la, lb;
+    la = {};
+    lb = {};
+    for (int j = 0; j < 4; ++j) renderPartialsScalar(pa + 4 * j, la);
+    renderPartialsAVX4x(pb, lb);
+    for (int i = 0; i < 256 * 8; ++i) ASSERT_NEAR(la.v[i], lb.v[i], 2e-4f) << i;
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(a[i].phase, b[i].phase, 1e-6f);
+        EXPECT_EQ(a[i].gainR, b[i].gainR);
+    }
+}
