@@ -79,3 +79,33 @@ void CBiQuad::processBlock(float* x, int frames, int stride) {
     y1 = q1;
     y2 = q2;
 }
+
+void CBiQuad::processStereo(CBiQuad& left, CBiQuad& right, float* x, int frames) {
+    const bool settledL = left.settle(), settledR = right.settle();
+    const float* c = left.current;
+    const float* d = right.current;
+    const bool flatL = c[0] == 1 && c[1] == c[3] && c[2] == c[4];
+    const bool flatR = d[0] == 1 && d[1] == d[3] && d[2] == d[4];
+    if (!settledL || !settledR || flatL || flatR) {
+        left.processBlock(x, frames, 2);
+        right.processBlock(x + 1, frames, 2);
+        return;
+    }
+    // Two independent recursions side by side: each waits on its own last
+    // output only, so they overlap.
+    const float b0 = c[0], b1 = c[1], b2 = c[2], a1 = c[3], a2 = c[4];
+    const float e0 = d[0], e1 = d[1], e2 = d[2], f1 = d[3], f2 = d[4];
+    float p1 = left.x1, p2 = left.x2, q1 = left.y1, q2 = left.y2;
+    float r1 = right.x1, r2 = right.x2, s1 = right.y1, s2 = right.y2;
+    for (int n = 0; n < frames; ++n) {
+        float inL = x[2 * n], inR = x[2 * n + 1];
+        float yl = b0 * inL + b1 * p1 + b2 * p2 - a1 * q1 - a2 * q2 + 1e-11f;
+        float yr = e0 * inR + e1 * r1 + e2 * r2 - f1 * s1 - f2 * s2 + 1e-11f;
+        p2 = p1, p1 = inL, q2 = q1, q1 = yl;
+        r2 = r1, r1 = inR, s2 = s1, s1 = yr;
+        x[2 * n] = yl;
+        x[2 * n + 1] = yr;
+    }
+    left.x1 = p1, left.x2 = p2, left.y1 = q1, left.y2 = q2;
+    right.x1 = r1, right.x2 = r2, right.y1 = s1, right.y2 = s2;
+}

@@ -27,6 +27,9 @@ public:
     // coefficients have glided onto their targets the per-sample smoothing is
     // skipped, and a settled flat band (0 dB) passes the signal untouched.
     void processBlock(float* x, int frames, int stride);
+    // Left and right channel filters over an interleaved stereo block: as
+    // processBlock on each, with both recursions in one loop once settled.
+    static void processStereo(CBiQuad& left, CBiQuad& right, float* x, int frames);
 
     // b0, b1, b2, a1, a2 (divided by a0). Targets start as a straight wire.
     float target[5] = {1, 0, 0, 0, 0};

@@ -437,10 +437,7 @@ void CEngine::render(float* out) {
                 pt.buffer[2 * i + 1] += (lane[4] + lane[5]) + (lane[6] + lane[7]);
             }
         }
-        for (int band = 0; band < 3; ++band) {
-            pt.eq[band].processBlock(pt.buffer, kEngineBlock, 2);
-            pt.eq[3 + band].processBlock(pt.buffer + 1, kEngineBlock, 2);
-        }
+        for (int band = 0; band < 3; ++band) CBiQuad::processStereo(pt.eq[band], pt.eq[3 + band], pt.buffer, kEngineBlock);
         for (int i = 0; i < kEngineBlock; ++i) {
             float l = pt.buffer[2 * i] + pt.breath[2 * i];
             float r = pt.buffer[2 * i + 1] + pt.breath[2 * i + 1];

@@ -25,4 +25,7 @@ private:
     float sinTable[kHalf / 2];
     float postCos[kHalf + 1];   // cos(2 pi k / 512), k = 0 .. 256
     float postSin[kHalf + 1];
+    // Each stage's twiddles in order: the stage of half-length h at h - 1 .. 2h - 2.
+    float stageCos[kHalf];
+    float stageSin[kHalf];
 };
