@@ -57,12 +57,32 @@ void CXNoiseSynth::computeSpectra(CEngine& e, int p, int s) {
     const float lStep = fading < 1 ? std::pow(1e-6f, (1 - fading) / 256.0f) : 1.0f;
     float l = 1;
 
+    // The formant sum depends on the block's formant terms and the noise
+    // power alone: recomputed only when one of them changed.
+    float key[5 * 8 + 1];
+    for (int k = 0; k < 8; ++k) {
+        key[5 * k] = v.responseG2[k];
+        key[5 * k + 1] = v.responseD0[k];
+        key[5 * k + 2] = v.responseD1[k];
+        key[5 * k + 3] = v.responseD2[k];
+        key[5 * k + 4] = v.formantGain[k];
+    }
+    key[40] = pt.noisePower.exponent();
+    bool same = v.noiseFormantValid;
+    for (int i = 0; i < 41 && same; ++i) same = key[i] == v.noiseFormantKey[i];
+    if (!same) {
+        for (int i = 0; i < 41; ++i) v.noiseFormantKey[i] = key[i];
+        v.noiseFormantValid = true;
+    }
+
     float threshold = 0, r = 0;
     v.noiseGainA[0] = v.noiseGainB[0] = 0;
     for (int q = 1; q < 256; ++q) {
         l *= lStep;
         float pq = binPitch[q];
-        if (pq >= threshold) {
+        if (same) {
+            r = v.noiseFormantSum[q];
+        } else if (pq >= threshold) {
             // The formant sum changes slowly with pitch: every 0.2 octave.
             while (threshold <= pq) threshold += 0.0125f;
             r = 0;
@@ -72,6 +92,7 @@ void CXNoiseSynth::computeSpectra(CEngine& e, int p, int s) {
                 r += x < 0 ? v.formantGain[k] : v.formantGain[k] * pt.noisePower.value(x);
             }
         }
+        v.noiseFormantSum[q] = r;
         int b;
         float frac;
         bandPosition(pq, b, frac);

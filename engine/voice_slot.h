@@ -112,6 +112,13 @@ public:
           responseD2[kFormants] = {};
     float pan = 0.5f;  // J: right share of the harmonics
 
+    // The noise spectra's formant sum per bin and what it was computed from
+    // (formants 0..7: g2, d0, d1, d2, level; then the noise power exponent):
+    // reused while none of these changes.
+    float noiseFormantSum[kHarmonics] = {};
+    float noiseFormantKey[5 * 8 + 1] = {};
+    bool noiseFormantValid = false;
+
     // ---- render state ----
     CXPartial partials[kPartialRecords];
     float noiseA[kNoiseBlock] = {}, noiseB[kNoiseBlock] = {};
