@@ -15,11 +15,5 @@ void CXFormantFilter::set(float hz, float bandwidth, float gain) {
         n1 = c2;
         n2 = r2;
     }
-    d0 = (n0 - c0) * rampFactor;
-    d1 = (n1 - c1) * rampFactor;
-    d2 = (n2 - c2) * rampFactor;
-    t0 = n0;
-    t1 = n1;
-    t2 = n2;
-    remaining = rampFactor > 0 ? int(1.0f / rampFactor + 0.5f) : 1;
+    glideTo(n0, n1, n2);
 }

@@ -7,7 +7,7 @@
 #include "engine/gen/tl_parameter.h"
 #include "engine/modul_base.h"
 
-class CXFormantFilter : public CXModulBase {
+class CXFormantFilter : public CXGlidingFilter {
 public:
     explicit CXFormantFilter(const CTLParameter* tables = nullptr) : curves(tables) {}
     void setTables(const CTLParameter* tables) { curves = tables; }
@@ -38,28 +38,7 @@ public:
     }
     void clear() override { s1 = s2 = y1 = y2 = 0; }
 
-    // Current coefficients: mode 0 (g, b1, b2); mode 1 (A, B, Cn).
-    float c0 = 0, c1 = 0, c2 = 0;
-    float d0 = 0, d1 = 0, d2 = 0;
-    float t0 = 0, t1 = 0, t2 = 0;  // the values the glide ends on
-    int remaining = 0;               // samples left in the glide
-
 private:
-    // One step of the coefficient glide; the last step lands exactly on the
-    // targets instead of on the sum of rounded increments, and the glide
-    // stops there.
-    void glide() {
-        if (remaining <= 0) return;
-        if (--remaining == 0) {
-            c0 = t0;
-            c1 = t1;
-            c2 = t2;
-            return;
-        }
-        c0 += d0;
-        c1 += d1;
-        c2 += d2;
-    }
     const CTLParameter* curves;
     float s1 = 0, s2 = 0, y1 = 0, y2 = 0;
 };

@@ -27,11 +27,5 @@ void CXFilter::set(float cutoff, float, float z) {
         n1 = curves->butterworthNegA1(v);
         n2 = curves->butterworthNegA2(v);
     }
-    d0 = (n0 - c0) * rampFactor;
-    d1 = (n1 - c1) * rampFactor;
-    d2 = (n2 - c2) * rampFactor;
-    t0 = n0;
-    t1 = n1;
-    t2 = n2;
-    remaining = rampFactor > 0 ? int(1.0f / rampFactor + 0.5f) : 1;
+    glideTo(n0, n1, n2);
 }
