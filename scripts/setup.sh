@@ -4,8 +4,9 @@ set -u
 
 required=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev)
 # Third-party plug-ins for the host compatibility test, and the MIDI writers of
-# the import tests (abcmidi, lilypond); the tests skip without them.
-optional=(dpf-plugins-vst abcmidi lilypond)
+# the import tests (abcmidi, lilypond), the formant tracker of the measurement
+# scripts (praat); the tests skip without them.
+optional=(dpf-plugins-vst abcmidi lilypond praat)
 
 missing() {
   for p in "$@"; do
