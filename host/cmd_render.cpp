@@ -23,7 +23,11 @@ namespace {
 const char kUsage[] =
     "usage: lyrena render INPUT.qlp|INPUT.mid -o OUT.wav|- [--part N] [--part N:FILE.mid ...] [--lang en|de]\n"
     "         [--channel auto|1..16] [--tempo BPM] [--rate HZ] [--choir VOICES[,DETUNE,JITTER,GENDER,PAN]]\n"
-    "         [--set [N:]NAME] [--block N] [--seed N] [--save-project FILE.qlp]\n";
+    "         [--set [N:]NAME] [--mix N:NAME=V,...] [--master NAME=V,...] [--block N] [--seed N]\n"
+    "         [--save-project FILE.qlp]\n"
+    "  --mix    part N's mixer strip: reverb (send), chorus (send), level, pan (64 centre); V 0..127\n"
+    "  --master level, pan, reverb, preset (reverb preset 0..23), predelay, time, size, structure,\n"
+    "           fusion, damping, on; V 0..127\n";
 
 constexpr int kRates[] = {96000, 88200, 48000, 44100, 32000, 22050};
 // A plain "--choir N" sounds like a choir, not N copies of one singer:
@@ -74,6 +78,34 @@ bool parseChoir(const char* s, CWaveIO::ChoirSettings& out) {
     float* values[] = {&out.detune, &out.jitter, &out.gender, &out.pan};
     for (size_t i = 1; i < fields.size(); ++i)
         if (!parseFloat(fields[i].c_str(), 0, 1, *values[i - 1])) return false;
+    return true;
+}
+
+struct MixName {
+    const char* name;
+    int entry;
+};
+const MixName kMixerNames[] = {{"reverb", 0}, {"chorus", 1}, {"level", 2}, {"pan", 3}, {nullptr, 0}};
+const MixName kMasterNames[] = {{"level", 2},      {"pan", 3},     {"reverb", 4},  {"preset", -1},
+                                {"predelay", 6},   {"time", 7},    {"size", 8},    {"structure", 9},
+                                {"fusion", 10},    {"damping", 11}, {"on", 12},    {nullptr, 0}};
+
+// "NAME=V,NAME=V" into values of one part (or the master, part -1), in order.
+bool parseMix(const std::string& text, int part, const MixName* names, std::vector<SongMixValue>& out) {
+    size_t at = 0;
+    do {
+        size_t comma = text.find(',', at);
+        std::string field = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        at = comma == std::string::npos ? text.size() + 1 : comma + 1;
+        size_t eq = field.find('=');
+        if (eq == std::string::npos) return false;
+        const std::string name = field.substr(0, eq);
+        const MixName* m = names;
+        while (m->name && name != m->name) ++m;
+        long v = 0;
+        if (!m->name || !parseInt(field.c_str() + eq + 1, 0, m->entry < 0 ? 23 : 127, v)) return false;
+        out.push_back({part, m->entry, int(v)});
+    } while (at <= text.size());
     return true;
 }
 
@@ -192,6 +224,16 @@ int cmdRender(int argc, char** argv) {
                 (colon != std::string::npos && !parseInt(s.substr(0, colon).c_str(), 1, 8, n)))
                 return usageError("--set takes NAME or N:NAME of a phoneme set in Data/");
             (colon == std::string::npos ? req.phonemeSet : req.partSet[n - 1]) = name;
+        } else if (a == "--mix") {
+            std::string s = v;
+            size_t colon = s.find(':');
+            if (colon == std::string::npos || !parseInt(s.substr(0, colon).c_str(), 1, 8, n) ||
+                !parseMix(s.substr(colon + 1), int(n - 1), kMixerNames, req.mix))
+                return usageError("--mix takes N:NAME=V,... with NAME reverb, chorus, level or pan and V 0..127");
+        } else if (a == "--master") {
+            if (!parseMix(v, -1, kMasterNames, req.mix))
+                return usageError("--master takes NAME=V,... (level, pan, reverb, predelay, time, size, structure, "
+                                  "fusion, damping, on 0..127; preset 0..23)");
         } else if (a == "--block") {
             if (!parseInt(v, 1, 65536, n)) return usageError("--block takes 1..65536 frames");
             req.block = int(n);

@@ -134,6 +134,16 @@ bool CSongRender::prepare(const SongRenderRequest& request, std::string& error, 
             tempoTaken = true;
         }
     }
+    for (const SongMixValue& m : req.mix) {
+        if (m.part >= 0) {
+            params.setMixerValue(m.part, m.entry, float(m.raw) / 127);
+        } else if (m.entry < 0) {
+            params.applyReverbPreset(m.raw);
+            params.setMasterValue(5, float(m.raw) / 127);
+        } else {
+            params.setMasterValue(m.entry, float(m.raw) / 127);
+        }
+    }
     if (req.tempo > 0) seq->setTempo(req.tempo);
     bpm = seq->getTempo();
     // The plug-in follows the host's transport; the host's cycle switch (off)

@@ -24,6 +24,14 @@ struct SongPartInput {
     std::string path;
 };
 
+// A mixer value of one part, or a master value (part -1), raw 0..127 as the
+// mixer shows it; entry -1 of the master is the reverb preset number.
+struct SongMixValue {
+    int part = -1;
+    int entry = 0;
+    int raw = 0;
+};
+
 struct SongRenderRequest {
     std::string project;              // ".qlp"; empty: the default project (or the start-up state)
     std::vector<SongPartInput> midi;  // MIDI files into parts; their parts lose the project's score
@@ -36,6 +44,7 @@ struct SongRenderRequest {
     std::string partSet[8];           // Data/<name>.phd for one part, before phonemeSet
     CWaveIO::ChoirSettings choir{1, 0, 0, 0, 0};
     uint32_t seed = 1;                // the choir's variations repeat with the seed
+    std::vector<SongMixValue> mix;    // applied in order over the project's mixer and master
 };
 
 class CSongRender {

@@ -266,6 +266,11 @@ TEST(Render, BadInputFailsWithOneLine) {
         {"'" + midi + "' --rate 12345", "--rate takes", 2},
         {"'" + midi + "' --choir 0", "--choir takes", 2},
         {"'" + midi + "' --part 9", "--part takes", 2},
+        {"'" + midi + "' --mix 9:level=3", "--mix takes", 2},
+        {"'" + midi + "' --mix 1:volume=3", "--mix takes", 2},
+        {"'" + midi + "' --mix 1:pan=128", "--mix takes", 2},
+        {"'" + midi + "' --master preset=24", "--master takes", 2},
+        {"'" + midi + "' --master level=10,", "--master takes", 2},
     };
     for (const Case& c : cases) {
         std::remove((dir + "/bad.wav").c_str());
@@ -273,9 +278,44 @@ TEST(Render, BadInputFailsWithOneLine) {
         EXPECT_EQ(run.status, c.status) << c.args;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << ": " << run.err;
         EXPECT_EQ(run.err.find("lyrena render: "), 0u) << run.err;
-        if (c.status == 1) EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        if (c.status == 1) {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
         EXPECT_FALSE(std::ifstream(dir + "/bad.wav").good()) << c.args << ": no file after an error";
     }
+}
+
+// Mixer and master values of the command line shape the song the plug-in
+// sings, and a saved project keeps them.
+TEST(Render, MixValuesPanTheParts) {
+    if (!haveTool("abc2midi")) GTEST_SKIP() << "abc2midi is not installed";
+    std::string midi = makeMidi("twinkle.abc");
+    ASSERT_FALSE(midi.empty());
+    const std::string dir = workDir();
+    auto leftShare = [](const Wave& w) {
+        double l = 0, r = 0;
+        for (size_t i = 0; i < w.left.size(); ++i) l += double(w.left[i]) * w.left[i], r += double(w.right[i]) * w.right[i];
+        return l / (l + r + 1e-12);
+    };
+    CliRun left = render("'" + midi + "' --rate 22050 --mix 1:pan=0,level=60 -o '" + dir + "/left.wav' --save-project '" +
+                         dir + "/left.qlp'");
+    CliRun right = render("'" + midi + "' --rate 22050 --mix 1:pan=127,level=60 -o '" + dir + "/right.wav'");
+    CliRun quiet = render("'" + midi + "' --rate 22050 --mix 1:level=30 --master level=60 -o '" + dir + "/quiet.wav'");
+    ASSERT_EQ(left.status, 0) << left.err;
+    ASSERT_EQ(right.status, 0) << right.err;
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    Wave l = readWave(slurp(dir + "/left.wav")), r = readWave(slurp(dir + "/right.wav"));
+    EXPECT_GT(leftShare(l), 0.95);
+    EXPECT_LT(leftShare(r), 0.05);
+    // Quieter levels: well below full scale, so nothing was scaled down.
+    EXPECT_EQ(quiet.out.find("scaled from"), std::string::npos) << quiet.out;
+    Wave q = readWave(slurp(dir + "/quiet.wav"));
+    EXPECT_LT(*std::max_element(q.left.begin(), q.left.end()), 0.25f);
+    EXPECT_GT(rms(q.left, 0, q.left.size()), 1e-4f);
+
+    CliRun again = render("'" + dir + "/left.qlp' --rate 22050 -o '" + dir + "/again.wav'");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_GT(leftShare(readWave(slurp(dir + "/again.wav"))), 0.95) << "the project keeps the pan";
 }
 
 TEST(Render, UnknownWordsAreNamedAndTheSongStillSings) {
