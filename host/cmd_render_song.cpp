@@ -18,7 +18,7 @@ namespace {
 // The in-tool instance only builds chunks: it asks its host nothing.
 IntPtr quietHost(AEffect*, Int32 opcode, Int32, IntPtr, void*, float) { return opcode == audioMasterVersion ? 2400 : 0; }
 
-constexpr int kPan = 13, kGender = 4, kFine = 31, kBend = 28;
+constexpr int kPan = 13, kGender = 4, kFine = 31, kBend = 28, kReverbSendEntry = 64;
 
 bool readable(const std::string& path, std::string& error) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -134,8 +134,17 @@ bool CSongRender::prepare(const SongRenderRequest& request, std::string& error, 
             tempoTaken = true;
         }
     }
+    // A part's reverb send is its program's Level entry: every part gets a
+    // program of its own first, so that a send changes that part only.
+    for (const SongMixValue& m : req.mix)
+        if (m.part >= 0 && m.entry == 0) {
+            ownProgramPerPart();
+            break;
+        }
     for (const SongMixValue& m : req.mix) {
-        if (m.part >= 0) {
+        if (m.part >= 0 && m.entry == 0) {
+            params.setVoiceValue(m.part, kReverbSendEntry, float(m.raw) / 127, true);
+        } else if (m.part >= 0) {
             params.setMixerValue(m.part, m.entry, float(m.raw) / 127);
         } else if (m.entry < 0) {
             params.applyReverbPreset(m.raw);

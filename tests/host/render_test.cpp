@@ -287,7 +287,7 @@ TEST(Render, BadInputFailsWithOneLine) {
 
 // Mixer and master values of the command line shape the song the plug-in
 // sings, and a saved project keeps them.
-TEST(Render, MixValuesPanTheParts) {
+TEST(Render, MixValuesPanLevelAndReverbTheParts) {
     if (!haveTool("abc2midi")) GTEST_SKIP() << "abc2midi is not installed";
     std::string midi = makeMidi("twinkle.abc");
     ASSERT_FALSE(midi.empty());
@@ -312,6 +312,14 @@ TEST(Render, MixValuesPanTheParts) {
     Wave q = readWave(slurp(dir + "/quiet.wav"));
     EXPECT_LT(*std::max_element(q.left.begin(), q.left.end()), 0.25f);
     EXPECT_GT(rms(q.left, 0, q.left.size()), 1e-4f);
+
+    // A reverb send of part 1 with the master reverb on: the song rings on
+    // after its last note.
+    CliRun wet = render("'" + midi + "' --rate 22050 --mix 1:level=60,reverb=100 --master on=127,preset=5 -o '" + dir +
+                        "/wet.wav'");
+    ASSERT_EQ(wet.status, 0) << wet.err;
+    Wave dry = readWave(slurp(dir + "/quiet.wav")), w = readWave(slurp(dir + "/wet.wav"));
+    EXPECT_GT(w.left.size(), dry.left.size() + kRate) << wet.out;
 
     CliRun again = render("'" + dir + "/left.qlp' --rate 22050 -o '" + dir + "/again.wav'");
     ASSERT_EQ(again.status, 0) << again.err;
