@@ -23,11 +23,12 @@ namespace {
 const char kUsage[] =
     "usage: lyrena render INPUT.qlp|INPUT.mid -o OUT.wav|- [--part N] [--part N:FILE.mid ...] [--lang en|de]\n"
     "         [--channel auto|1..16] [--tempo BPM] [--rate HZ] [--choir VOICES[,DETUNE,JITTER,GENDER,PAN]]\n"
-    "         [--set [N:]NAME] [--mix N:NAME=V,...] [--master NAME=V,...] [--block N] [--seed N]\n"
-    "         [--save-project FILE.qlp]\n"
+    "         [--set [N:]NAME] [--mix N:NAME=V,...] [--master NAME=V,...] [--param N:P=X,...]\n"
+    "         [--block N] [--seed N] [--save-project FILE.qlp]\n"
     "  --mix    part N's mixer strip: reverb (send), chorus (send), level, pan (64 centre); V 0..127\n"
     "  --master level, pan, reverb, preset (reverb preset 0..23), predelay, time, size, structure,\n"
-    "           fusion, damping, on; V 0..127\n";
+    "           fusion, damping, on; V 0..127\n"
+    "  --param  part N's voice parameter P (0..85, as lyrena info lists them) to X (0..1, as a host sends it)\n";
 
 constexpr int kRates[] = {96000, 88200, 48000, 44100, 32000, 22050};
 // A plain "--choir N" sounds like a choir, not N copies of one singer:
@@ -105,6 +106,24 @@ bool parseMix(const std::string& text, int part, const MixName* names, std::vect
         long v = 0;
         if (!m->name || !parseInt(field.c_str() + eq + 1, 0, m->entry < 0 ? 23 : 127, v)) return false;
         out.push_back({part, m->entry, int(v)});
+    } while (at <= text.size());
+    return true;
+}
+
+// "P=X,P=X" voice parameters of part N, in order.
+bool parseParams(const std::string& text, int part, std::vector<SongVoiceValue>& out) {
+    size_t at = 0;
+    do {
+        size_t comma = text.find(',', at);
+        std::string field = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        at = comma == std::string::npos ? text.size() + 1 : comma + 1;
+        size_t eq = field.find('=');
+        long entry = 0;
+        float x = 0;
+        if (eq == std::string::npos || !parseInt(field.substr(0, eq).c_str(), 0, 85, entry) ||
+            !parseFloat(field.c_str() + eq + 1, 0, 1, x))
+            return false;
+        out.push_back({part, int(entry), x});
     } while (at <= text.size());
     return true;
 }
@@ -234,6 +253,12 @@ int cmdRender(int argc, char** argv) {
             if (!parseMix(v, -1, kMasterNames, req.mix))
                 return usageError("--master takes NAME=V,... (level, pan, reverb, predelay, time, size, structure, "
                                   "fusion, damping, on 0..127; preset 0..23)");
+        } else if (a == "--param") {
+            std::string s = v;
+            size_t colon = s.find(':');
+            if (colon == std::string::npos || !parseInt(s.substr(0, colon).c_str(), 1, 8, n) ||
+                !parseParams(s.substr(colon + 1), int(n - 1), req.voice))
+                return usageError("--param takes N:P=X,... with P 0..85 and X 0..1");
         } else if (a == "--block") {
             if (!parseInt(v, 1, 65536, n)) return usageError("--block takes 1..65536 frames");
             req.block = int(n);

@@ -135,12 +135,11 @@ bool CSongRender::prepare(const SongRenderRequest& request, std::string& error, 
         }
     }
     // A part's reverb send is its program's Level entry: every part gets a
-    // program of its own first, so that a send changes that part only.
-    for (const SongMixValue& m : req.mix)
-        if (m.part >= 0 && m.entry == 0) {
-            ownProgramPerPart();
-            break;
-        }
+    // program of its own first, so that a send or a voice value changes that
+    // part only.
+    bool ownPrograms = !req.voice.empty();
+    for (const SongMixValue& m : req.mix) ownPrograms |= m.part >= 0 && m.entry == 0;
+    if (ownPrograms) ownProgramPerPart();
     for (const SongMixValue& m : req.mix) {
         if (m.part >= 0 && m.entry == 0) {
             params.setVoiceValue(m.part, kReverbSendEntry, float(m.raw) / 127, true);
@@ -153,6 +152,7 @@ bool CSongRender::prepare(const SongRenderRequest& request, std::string& error, 
             params.setMasterValue(m.entry, float(m.raw) / 127);
         }
     }
+    for (const SongVoiceValue& v : req.voice) params.setVoiceValue(v.part, v.entry, v.value, true);
     if (req.tempo > 0) seq->setTempo(req.tempo);
     bpm = seq->getTempo();
     // The plug-in follows the host's transport; the host's cycle switch (off)

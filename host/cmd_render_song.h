@@ -32,6 +32,14 @@ struct SongMixValue {
     int raw = 0;
 };
 
+// A voice parameter of one part's program: host parameter number 0..85 as
+// "lyrena info" lists it, value 0..1 as a host sends it.
+struct SongVoiceValue {
+    int part = 0;
+    int entry = 0;
+    float value = 0;
+};
+
 struct SongRenderRequest {
     std::string project;              // ".qlp"; empty: the default project (or the start-up state)
     std::vector<SongPartInput> midi;  // MIDI files into parts; their parts lose the project's score
@@ -45,6 +53,7 @@ struct SongRenderRequest {
     CWaveIO::ChoirSettings choir{1, 0, 0, 0, 0};
     uint32_t seed = 1;                // the choir's variations repeat with the seed
     std::vector<SongMixValue> mix;    // applied in order over the project's mixer and master
+    std::vector<SongVoiceValue> voice;  // applied in order, after the mix
 };
 
 class CSongRender {

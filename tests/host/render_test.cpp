@@ -271,6 +271,8 @@ TEST(Render, BadInputFailsWithOneLine) {
         {"'" + midi + "' --mix 1:pan=128", "--mix takes", 2},
         {"'" + midi + "' --master preset=24", "--master takes", 2},
         {"'" + midi + "' --master level=10,", "--master takes", 2},
+        {"'" + midi + "' --param 1:86=0.5", "--param takes", 2},
+        {"'" + midi + "' --param 1:32=1.5", "--param takes", 2},
     };
     for (const Case& c : cases) {
         std::remove((dir + "/bad.wav").c_str());
@@ -287,7 +289,7 @@ TEST(Render, BadInputFailsWithOneLine) {
 
 // Mixer and master values of the command line shape the song the plug-in
 // sings, and a saved project keeps them.
-TEST(Render, MixValuesPanLevelAndReverbTheParts) {
+TEST(Render, MixAndVoiceValuesShapeTheParts) {
     if (!haveTool("abc2midi")) GTEST_SKIP() << "abc2midi is not installed";
     std::string midi = makeMidi("twinkle.abc");
     ASSERT_FALSE(midi.empty());
@@ -320,6 +322,16 @@ TEST(Render, MixValuesPanLevelAndReverbTheParts) {
     ASSERT_EQ(wet.status, 0) << wet.err;
     Wave dry = readWave(slurp(dir + "/quiet.wav")), w = readWave(slurp(dir + "/wet.wav"));
     EXPECT_GT(w.left.size(), dry.left.size() + kRate) << wet.out;
+
+    // Voice parameter 12 (Volume) of part 1 from 0.6 to 0.3: 24 dB quieter.
+    CliRun loud = render("'" + midi + "' --rate 22050 --master level=60 --param 1:12=0.6 -o '" + dir + "/loud.wav'");
+    CliRun soft = render("'" + midi + "' --rate 22050 --master level=60 --param 1:12=0.3,32=0.5 -o '" + dir + "/soft.wav'");
+    ASSERT_EQ(loud.status, 0) << loud.err;
+    ASSERT_EQ(soft.status, 0) << soft.err;
+    Wave lw = readWave(slurp(dir + "/loud.wav")), sw = readWave(slurp(dir + "/soft.wav"));
+    float ratio = rms(sw.left, 0, sw.left.size()) / rms(lw.left, 0, lw.left.size());
+    EXPECT_GT(ratio, 0.04f);
+    EXPECT_LT(ratio, 0.09f);
 
     CliRun again = render("'" + dir + "/left.qlp' --rate 22050 -o '" + dir + "/again.wav'");
     ASSERT_EQ(again.status, 0) << again.err;
