@@ -142,10 +142,11 @@ def monotone(freqs, gap=200.0):
 
 
 def levels_from_output(freqs, out_db):
-    """Formant levels as vocal-tract gains: the published output level of each
-    formant (dB re F1) with the voice source's -6 dB/octave added back, since
-    the engine's source spectrum supplies the tilt; normalised to at most 1."""
-    db = [out_db[k] + 6.0 * math.log2(freqs[k] / freqs[0]) for k in range(len(out_db))]
+    """Formant levels: the published output level of each formant (dB re F1),
+    normalised to at most 1. A new program's source spectrum is flat (Bright
+    at its top, 0 dB/octave), so each formant's level is the height of its
+    peak in the sung spectrum; a lower Bright darkens the voice from there."""
+    db = [out_db[k] for k in range(len(out_db))]
     top = max(db)
     return [10 ** ((d - top) / 20) for d in db]
 
