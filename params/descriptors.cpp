@@ -27,7 +27,10 @@ constexpr Row kRows[] = {
     {1, "Bright", 0, 127, 1.0f, 127, kNoList, 2},
     {2, "Ensemble", 0, 127, 0, 0, kNoList, 2},
     {3, "Humanize", 0, 127, 0, 0, kNoList, 2},
-    {4, "Gender", 0, 127, 0, 0, kNoList, 2},
+    // Gender scales formants by 4^(g - 0.5): a new program sings its phoneme
+    // set as written (the middle of the range), not with every formant an
+    // octave low as at Gender 0.
+    {4, "Gender", 0, 127, 0, 64, kNoList, 2},
     {5, "Breath", 0, 127, 0, 0, kNoList, 2},
     {6, "V Rate", 0, 127, 0.5f, 0, kNoList, 2},
     {7, "V Depth", 0, 127, 0.5f, 0, kNoList, 2},
@@ -48,7 +51,9 @@ constexpr Row kRows[] = {
     {28, "Bend", 0, 48, 0, 3, kNoList, 0},
     {30, "Semitone", 1, 96, 0.5f, 48, kNoList, 2},
     {31, "Fine", 1, 100, 0.5f, 50, kNoList, 2},
-    {32, "Partials", 0, 127, 0.5f, 7, kNoList, 2},
+    // Partials 31 sings 64 harmonics: up to 7 kHz at 110 Hz, so that a low
+    // voice keeps its F2 and F3 (16 harmonics end at 1.76 kHz there).
+    {32, "Partials", 0, 127, 0.5f, 31, kNoList, 2},
     {33, "Detune", 1, 96, 0.5f, 48, kNoList, 2},
     {34, "Wave", 0, 127, 0, 0, kLfoWave, 0},
     {35, "Legato", 0, 127, 0, 0, kNoList, 0},
