@@ -403,7 +403,9 @@ void CSequencer::deliver(int p) {
                 return;
             }
         } else if (eng) {
-            if (e->kind == kPHFormant && s.sounding) {
+            // The note's settings go in before its first formant or spectral
+            // target: the spectral target reads the balance.
+            if ((e->kind == kPHFormant || e->kind == kPHSpectrum) && s.sounding) {
                 const float* v = s.soundingNote.values;
                 eng->setNoteSettings(p, v[1], v[3], v[2]);
             }

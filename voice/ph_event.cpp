@@ -20,6 +20,10 @@ enum : int {
 constexpr int kNoId = 198;  // no phoneme in a note's id list
 constexpr int kTrillSlot = 54;  // first half of R carries the trill
 constexpr int kNextEventTicks = 768;
+// A stop after a voiceless sound: its burst decays within this time and the
+// voice follows this soon after the release (seconds).
+constexpr float kUnaspiratedDecay = 0.015f;
+constexpr float kUnaspiratedVoiceOnset = 0.015f;
 
 float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -147,8 +151,9 @@ void CPHEvent::voice(float t, float level, float ramp) {
     commit();
 }
 
-void CPHEvent::noise(float t, int segment, float duration, int mode) {
+void CPHEvent::noise(float t, int segment, float duration, int mode, float maxDecay) {
     NoiseSegment s = model->noiseEnvelope(x.C, segment - 1, duration);
+    if (maxDecay > 0) s.decay = std::min(s.decay, maxDecay);
     CPHEntry& e = writeEntry();
     e.kind = kPHSource;
     e.time = t;
@@ -423,7 +428,15 @@ void CPHEvent::plosive(int builder) {
             if (nVoiced) voice(T1, V, 0.02f * S);
         }
     } else if (builder == kPlosiveAfterSound) {
-        const float m = isVoicedId(x.P) ? T0 + (T1 - T0) / 2 : T0;
+        // The closure fills the first half and the release comes in the
+        // middle. After a voiceless sound (s in "stop", "sky") the stop is
+        // unaspirated: a short burst, the voice right after it; releasing at
+        // the start instead left the aspiration's length of silence before
+        // the vowel.
+        const bool cluster = !isVoicedId(x.P);
+        const float m = T0 + (T1 - T0) / 2;
+        const float aspiration = cluster ? kUnaspiratedDecay : 0;
+        const float onset = cluster ? std::min(T1, m + kUnaspiratedVoiceOnset) : T1;
         const float q = std::max(T0, T1 - 0.05f);
         if (C == kB) {
             voice(T0, 0.2f, 0.02f * S);
@@ -451,16 +464,16 @@ void CPHEvent::plosive(int builder) {
         } else if (C == kG || C == kK) {
             voice(T0, 0, 0);
             spectrum(T0);
-            noise(m, 2, D);
+            noise(m, 2, D, 1, aspiration);
             velarRelease(T0);
-            noise(m + 0.007f, 2, D);
-            if (nVoiced) voice(T1, V, 0.008f * S);
+            noise(m + 0.007f, 2, D, 1, aspiration);
+            if (nVoiced) voice(onset, V, 0.008f * S);
         } else {
             voice(T0, 0, 0.02f * S);
             spectrum(T0);
             filter(m, x.N, 0);
-            noise(m, 2, D);
-            if (nVoiced) voice(T1, V, 0.008f * S);
+            noise(m, 2, D, 1, aspiration);
+            if (nVoiced) voice(onset, V, 0.008f * S);
         }
     } else if (builder == kPlosivePhraseEnd) {
         if (C == kB) {
@@ -611,7 +624,9 @@ void CPHEvent::fricative(int builder) {
             } else {
                 voice(T0, 0, std::min(D / 2, 0.08f * S));
             }
-            if (pVowel) w = affricate ? std::min(D / 2, 0.03f * S) : std::min(0.4f * D, 0.07f * S);
+            // After a vowel the frication starts as the voice fades (the
+            // noise's attack overlaps it); only an affricate keeps a closure.
+            if (pVowel && affricate) w = std::min(D / 2, 0.03f * S);
             spectrum(T0 + w);
             float h = T1 - (T0 + w);
             noise(T0, 2, h > 0.04f ? h - 0.02f : h / 2);
@@ -690,7 +705,8 @@ void CPHEvent::fricative(int builder) {
             } else {
                 voice(T0, 0, affricate ? std::min(D / 2, 0.015f * S) : std::min(D / 2, 0.08f * S));
             }
-            if (pVowel) w = affricate ? std::min(D / 2, 0.04f) : std::min(0.4f * D, 0.07f * S);
+            // As between vowels: no silence between the vowel and the frication.
+            if (pVowel && affricate) w = std::min(D / 2, 0.04f);
             spectrum(T0 + w);
             noise(T0 + w, 3, T1 - (T0 + w), (C == kJH || C == kDH) ? 2 : 1);
             if (C == kZ || C == kV) voice(T1 - 0.01f, 0, 0.01f * S);

@@ -115,7 +115,8 @@ public:
 private:
     // Event helpers; t is the entry's time.
     void voice(float t, float level, float ramp);
-    void noise(float t, int segment, float duration, int mode = 1);
+    // maxDecay > 0 shortens the segment's decay (an unaspirated release).
+    void noise(float t, int segment, float duration, int mode = 1, float maxDecay = 0);
     void spectrum(float t);
     void filter(float t, int slot, float ramp);
     void mark(float t);
