@@ -392,6 +392,10 @@ void CPHEvent::plosive(int builder) {
     const float d = std::max(0.02f, D - 0.02f);
 
     if (builder == kPlosiveAfterSilence) {
+        // Out of silence the burst opens the phoneme, so its closure is not
+        // heard: the voice comes one voice onset time (segment 3) after the
+        // burst, not at the end of closure plus onset time (twice as long).
+        const float vot = std::min(T1, T0 + model->noiseEnvelope(C, 2, 0).time);
         if (C == kB) {
             voice(T0, V, 0.03f);
             spectrum(T0);
@@ -412,20 +416,20 @@ void CPHEvent::plosive(int builder) {
             noise(T0 + 0.007f, 1, D);
             if (nVoiced) {
                 if (C == kG) voice(T0 + 0.015f, V, 0.02f * S);
-                else voice(T1, V, 0.02f * S);
+                else voice(vot, V, 0.02f * S);
             }
         } else if (C == kT) {
             voice(T0, 0, 0);
             spectrum(T0);
             noise(T0, 1, D);
             alveolarRelease(T0);
-            if (nVoiced) voice(T1 - 0.01f, V, 0.01f * S);
+            if (nVoiced) voice(std::min(T1 - 0.01f, vot), V, 0.01f * S);
         } else {
             voice(T0, 0, 0);
             spectrum(T0);
             noise(T0, 1, D);
             filter(T0, x.N, 0);
-            if (nVoiced) voice(T1, V, 0.02f * S);
+            if (nVoiced) voice(vot, V, 0.02f * S);
         }
     } else if (builder == kPlosiveAfterSound) {
         // The closure fills the first half and the release comes in the
