@@ -491,8 +491,11 @@ def build(v):
     # Aspiration: the formants of the neighbours shape it; these are the
     # neutral vowel's for the moments it stands alone.
     neutral = consonant_slot(v, [500, 1500, 2500], [300, 200, 300], levels=(1, 0.7, 0.5, 0.35, 0.25, 0.2, 0.15, 0.1))
-    asp = Phoneme(segments_fricative(-20, 60, attack=10, decay=20), neutral, neutral, aspiration_bands(),
-                  "aspiration: flat noise shaped by the current formants (estimate: -20 dB, 60 ms)")
+    # The formants lift noise they shape (spectral flag 1) far above the
+    # plain bands of the fricatives: -34 dB sings h about 15 dB under the
+    # vowel (at -20 it came 7 dB under it, louder than s).
+    asp = Phoneme(segments_fricative(-34, 60, attack=10, decay=20), neutral, neutral, aspiration_bands(),
+                  "aspiration: flat noise shaped by the current formants (estimate: -34 dB, 60 ms)")
     ph[15] = asp
 
     # Nasals.
@@ -523,7 +526,8 @@ def build(v):
         # ach-Laut: noise near a back vowel's F2, shaped by the formants
         # (spectral flag 1); ich-Laut: noise mainly 3-4.5 kHz (notes, estimates).
         xs = consonant_slot(v, [400, 1300, 2500], [150, 150, 250])
-        ph[53] = Phoneme(segments_fricative(-10, 120), xs, xs, frication_bands(1400 * v.s[1], 500, 1500),
+        # Formant-shaped like h: -30 dB sings it near ich instead of 25 dB above.
+        ph[53] = Phoneme(segments_fricative(-30, 120), xs, xs, frication_bands(1400 * v.s[1], 500, 1500),
                          "ach-Laut: noise 1-2 kHz near a back vowel's F2 (notes, estimate)")
         cs = klatt_slot(v, "Y")
         ph[54] = Phoneme(segments_fricative(-8, 120), cs, cs, frication_bands(3750, 600, 900),
