@@ -230,6 +230,38 @@ TEST(Consonants, SIsBrighterThanShAndIchThanAch) {
         }
 }
 
+TEST(Consonants, VoicedFricativesCarryAVoiceBarAndVoicelessOnesDoNot) {
+    // The part below 1 kHz in the middle of the frication against the vowel's.
+    struct Case {
+        const char* fricative;
+        bool voiced;
+    } cases[] = {{"Z", true}, {"V", true}, {"DH", true}, {"S", false}, {"F", false}};
+    std::vector<Word> words;
+    for (const Case& c : cases) words.push_back({c.fricative, "IY"});
+    for (const Voice& voice : kEnglish) {
+        std::string error;
+        std::vector<float> song = sing(voice, words, error);
+        ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
+        for (size_t w = 0; w < words.size(); ++w) {
+            const Take t = takeOf(song, w);
+            std::string what = std::string(voice.set) + " " + cases[w].fricative;
+            // The fricative opens the note: 10 to 40 ms after the sound starts
+            // (the shortest, dh, lasts about 70 ms).
+            size_t first = 0;
+            while (first < t.all.size() && t.all[first] <= t.top - 45) ++first;
+            ASSERT_LT(first, 100u) << what << ": silent";
+            double bar = 0, vowel = 0;
+            for (size_t i = first + 10; i < first + 40; ++i) bar += std::pow(10.0, t.low[i] / 10);
+            for (size_t i = 300; i < 400; ++i) vowel += std::pow(10.0, t.low[i] / 10);
+            double db = 10 * std::log10(bar / 30 / (vowel / 100));
+            if (cases[w].voiced)
+                EXPECT_GT(db, -22) << what << ": the voice under the frication is " << db << " dB under the vowel";
+            else
+                EXPECT_LT(db, -30) << what << ": voiced " << db << " dB under the vowel";
+        }
+    }
+}
+
 TEST(Consonants, EveryStopBurstsWithin30MsOfItsRelease) {
     // Word-initial stops, and stops after s (released out of a closure).
     const std::vector<Word> words = {{"P", "AA"}, {"T", "AA"}, {"K", "AA"}, {"B", "AA"},

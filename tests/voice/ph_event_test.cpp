@@ -277,9 +277,9 @@ TEST(PHEventRender, FricativeNoiseStretchesSustainAndVoicedFricativeUsesFricatio
     q.build(*m, c);  // fricative before vowel, P vowel
     std::vector<CPHEntry> e = drain(q);
     ASSERT_GE(e.size(), 5u);
-    EXPECT_EQ(e[0].frequency[0], 80.0f);       // frication block from N
+    EXPECT_EQ(e[0].frequency[0], 200.0f);      // frication block from N: the voice bar
     EXPECT_NEAR(e[0].ramp[0], 0.1f, 1e-6f);     // ramp D/2
-    EXPECT_TRUE(isVoice(e[1], 0.3f, 0.02f, 1));
+    EXPECT_TRUE(isVoice(e[1], 0.6f, 0.02f, 1));
     const float w = 0;  // only the affricates wait before the frication noise
     EXPECT_EQ(e[2].kind, kPHSpectrum);
     EXPECT_NEAR(e[2].time, 1 + w, 1e-5f);
