@@ -65,6 +65,17 @@ void BM_PartialsAVXFour(benchmark::State& state) {
 }
 BENCHMARK(BM_PartialsAVXFour);
 
+void BM_PartialsAVX512Eight(benchmark::State& state) {
+    if (!partialRendererHasAVX512()) return state.SkipWithError("no AVX-512");
+    auto p = std::make_unique<Partials>();
+    for (auto _ : state) {
+        for (int g = 0; g < kGroups; g += 8) renderPartialsAVX512x8(&p->ptr[4 * g], p->lanes);
+        benchmark::DoNotOptimize(p->lanes.v[0]);
+    }
+    partialSamples(state);
+}
+BENCHMARK(BM_PartialsAVX512Eight);
+
 void BM_PartialsScalar(benchmark::State& state) {
     auto p = std::make_unique<Partials>();
     for (auto _ : state) {
@@ -91,13 +102,10 @@ void BM_PartialsStdSin(benchmark::State& state) {
 }
 BENCHMARK(BM_PartialsStdSin);
 
-// Engine blocks with `parts` parts singing a sustained AA at 110 Hz with
-// every harmonic below the pitch limit.
-void engineBlocks(benchmark::State& state, int parts, bool sse) {
-    globalData().setSampleRate(44100);
-    auto e = std::make_unique<CEngine>();
-    e->setSampleRate(44100);
-    e->useSSE = sse;
+// `parts` parts singing a sustained AA at 110 Hz with every harmonic below
+// the pitch limit.
+void singParts(CEngine& engine, int parts) {
+    CEngine* e = &engine;
     e->loadNeutralMaster();
     CXFormantTarget t;
     const float f[10] = {730, 1090, 2440, 3400, 4500, 5500, 6500, 7500, 8000, 100};
@@ -116,6 +124,17 @@ void engineBlocks(benchmark::State& state, int parts, bool sse) {
         e->setSpectralTarget(p, bands, 0);
         e->setSourceEnvelope(p, kSourceVoicing, 1.0f, 0.01f);
     }
+}
+
+// Engine blocks of singParts (lanes: width of the harmonic loop, 0 the
+// engine's choice).
+void engineBlocks(benchmark::State& state, int parts, bool sse, int lanes = 0) {
+    globalData().setSampleRate(44100);
+    auto e = std::make_unique<CEngine>();
+    e->setSampleRate(44100);
+    e->useSSE = sse;
+    if (lanes > 0) e->harmonicWidth = lanes;
+    singParts(*e, parts);
     std::vector<float> out(2 * kEngineBlock);
     for (int i = 0; i < 50; ++i) e->renderBlock(out.data());
     for (auto _ : state) {
@@ -127,6 +146,58 @@ void engineBlocks(benchmark::State& state, int parts, bool sse) {
                                                       benchmark::Counter::kIsRate);
     state.counters["partials"] = double(e->listCount);
 }
+
+// Eight parts with the harmonic loop 4, 8 or 16 lanes wide.
+void BM_EngineEightPartsHarmonicLanes(benchmark::State& state) {
+    const int lanes = int(state.range(0));
+    if ((lanes == 8 && !harmonicLevelsHasAVX2()) || (lanes == 16 && !harmonicLevelsHasAVX512()))
+        return state.SkipWithError("not on this CPU");
+    engineBlocks(state, 8, true, lanes);
+}
+BENCHMARK(BM_EngineEightPartsHarmonicLanes)->Arg(4)->Arg(8)->Arg(16);
+
+// The harmonic loop alone: one part's 180 harmonics of the eight-part case
+// (0: the scalar reference).
+void BM_HarmonicLevels(benchmark::State& state) {
+    const int lanes = int(state.range(0));
+    if ((lanes == 8 && !harmonicLevelsHasAVX2()) || (lanes == 16 && !harmonicLevelsHasAVX512()))
+        return state.SkipWithError("not on this CPU");
+    globalData().setSampleRate(44100);
+    auto e = std::make_unique<CEngine>();
+    e->setSampleRate(44100);
+    singParts(*e, 1);
+    std::vector<float> out(2 * kEngineBlock);
+    for (int i = 0; i < 50; ++i) e->renderBlock(out.data());
+    const CXVoiceSlot& v = e->slot[0];
+    int number[kHarmonics], band[kHarmonics];
+    float pitch[kHarmonics], frequency[kHarmonics], level[kHarmonics];
+    int count = 0;
+    for (int n = 1; n < kHarmonics && v.harmonicOffset[n] + v.pitch <= 0.99f; ++n, ++count) {
+        number[count] = n;
+        band[count] = e->bandOfHarmonic[n];
+        pitch[count] = v.harmonicOffset[n] + v.pitch;
+    }
+    CXHarmonicFrame h = CXSpectralModel::harmonicFrame(*e, 0, 0);
+    h.count = count;
+    h.number = number;
+    h.band = band;
+    h.pitch = pitch;
+    h.frequencyOut = frequency;
+    h.levelOut = level;
+    h.prepare();
+    for (auto _ : state) {
+        switch (lanes) {
+            case 0: harmonicLevelsScalar(h); break;
+            case 4: harmonicLevelsSSE(h); break;
+            case 8: harmonicLevelsAVX2(h); break;
+            default: harmonicLevelsAVX512(h); break;
+        }
+        benchmark::DoNotOptimize(level[0]);
+    }
+    state.counters["harmonics_per_s"] =
+        benchmark::Counter(double(state.iterations()) * count, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_HarmonicLevels)->Arg(0)->Arg(4)->Arg(8)->Arg(16);
 
 void BM_EngineEightParts(benchmark::State& state) { engineBlocks(state, 8, true); }
 void BM_EngineOnePart(benchmark::State& state) { engineBlocks(state, 1, true); }

@@ -363,6 +363,12 @@ void CEngine::clearPartBuffers(int p) {
     pt.cleared = 1;
 }
 
+bool CEngine::groupsOfPart(int i, int groups, int p) const {
+    for (int g = 0; g < groups; ++g)
+        if (listPart[i + 4 * g] != p) return false;
+    return true;
+}
+
 void CEngine::renderList() {
     int i = 0;
     const int n = listCount - listCount % 4;
@@ -379,8 +385,11 @@ void CEngine::renderList() {
             i += 4;
             continue;
         }
-        // Four or two groups of the same part share one pass over the lanes.
-        if (useAVX && useSSE && i + 16 <= n && listPart[i + 4] == p && listPart[i + 8] == p && listPart[i + 12] == p) {
+        // Eight, four or two groups of the same part share one pass over the lanes.
+        if (useAVX512 && useAVX && useSSE && i + 32 <= n && groupsOfPart(i, 8, p)) {
+            renderPartialsAVX512x8(&listRecord[i], pt.lanes);
+            i += 32;
+        } else if (useAVX && useSSE && i + 16 <= n && listPart[i + 4] == p && listPart[i + 8] == p && listPart[i + 12] == p) {
             renderPartialsAVX4x(&listRecord[i], pt.lanes);
             i += 16;
         } else if (useSSE && i + 8 <= n && listPart[i + 4] == p) {

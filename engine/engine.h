@@ -21,6 +21,7 @@
 
 #include "engine/engine_part.h"
 #include "engine/fft.h"
+#include "engine/harmonic_levels.h"
 #include "engine/gen/tl_lfo_waves.h"
 #include "engine/gen/tl_parameter.h"
 #include "engine/gen/tl_shapes.h"
@@ -129,6 +130,11 @@ public:
     // SSE renderer (default) or the scalar reference.
     bool useSSE = true;
     bool useAVX = partialRendererHasAVX();  // with useSSE: the AVX renderer where the CPU has it
+    bool useAVX512 = partialRendererHasAVX512();  // with useAVX: eight groups at once where the CPU has it
+    // With useSSE: lanes of the Spectral model's harmonic loop (4, 8 or 16).
+    // 8 where the CPU has AVX2: 16 lanes ran slower here, their table
+    // gathers cost more than the wider arithmetic saves.
+    int harmonicWidth = harmonicLevelsHasAVX2() ? 8 : 4;
 
     CXSpectralModel spectral;
     CXNoiseSynth noise;
@@ -156,6 +162,8 @@ private:
     void updateEqualiser(int p);
     void advanceModulators(int s);
     void renderList();
+    // Whether the render list's `groups` groups from entry i are all of part p.
+    bool groupsOfPart(int i, int groups, int p) const;
 
     uint32_t blockCounter = 0;
     uint32_t randomState = 22222;

@@ -270,6 +270,59 @@ bool partialRendererHasAVX() {
     static const bool has = __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
     return has;
 }
+
+// AVX-512: one 512-bit vector holds two groups' sines, each twice as above,
+// so eight groups make four independent recursions of twice the width; the
+// two halves of the summed products add into the frame's eight lanes.
+__attribute__((target("avx512f,avx,fma"))) inline __m512 joinGroups(__m128 a, __m128 b, __m128 c, __m128 d) {
+    __m256d lo = _mm256_castps_pd(_mm256_set_m128(b, a)), hi = _mm256_castps_pd(_mm256_set_m128(d, c));
+    return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1));
+}
+
+__attribute__((target("avx512f,avx,fma"))) void renderPartialsAVX512x8(CXPartial* const p[32], CXLaneBuffer& lanes) {
+    __m512 k[4], y1[4], y2[4], g[4], d[4];
+    for (int j = 0; j < 4; ++j) {
+        Group a, b;
+        loadGroup(p + 8 * j, a);
+        loadGroup(p + 8 * j + 4, b);
+        k[j] = joinGroups(a.k, a.k, b.k, b.k);
+        y1[j] = joinGroups(a.y1, a.y1, b.y1, b.y1);
+        y2[j] = joinGroups(a.y2, a.y2, b.y2, b.y2);
+        g[j] = joinGroups(a.gl, a.gr, b.gl, b.gr);
+        d[j] = joinGroups(a.dl, a.dr, b.dl, b.dr);
+    }
+    __m512 k0 = k[0], k1 = k[1], k2 = k[2], k3 = k[3];
+    __m512 y10 = y1[0], y11 = y1[1], y12 = y1[2], y13 = y1[3];
+    __m512 y20 = y2[0], y21 = y2[1], y22 = y2[2], y23 = y2[3];
+    __m512 g0 = g[0], g1 = g[1], g2 = g[2], g3 = g[3];
+    const __m512 d0 = d[0], d1 = d[1], d2 = d[2], d3 = d[3];
+    float* out = lanes.v;
+    for (int f = 0; f < kRenderFrames; ++f, out += 8) {
+        __m512 y0 = _mm512_fmsub_ps(k0, y10, y20);
+        __m512 ya = _mm512_fmsub_ps(k1, y11, y21);
+        __m512 yb = _mm512_fmsub_ps(k2, y12, y22);
+        __m512 yc = _mm512_fmsub_ps(k3, y13, y23);
+        __m512 s = _mm512_add_ps(_mm512_mul_ps(y0, g0), _mm512_mul_ps(ya, g1));
+        __m512 t = _mm512_add_ps(_mm512_mul_ps(yb, g2), _mm512_mul_ps(yc, g3));
+        __m512 u = _mm512_add_ps(s, t);
+        __m256 lo = _mm512_castps512_ps256(u), hi = _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(u), 1));
+        _mm256_storeu_ps(out, _mm256_add_ps(_mm256_add_ps(_mm256_loadu_ps(out), lo), hi));
+        g0 = _mm512_add_ps(g0, d0);
+        g1 = _mm512_add_ps(g1, d1);
+        g2 = _mm512_add_ps(g2, d2);
+        g3 = _mm512_add_ps(g3, d3);
+        y20 = y10, y10 = y0;
+        y21 = y11, y11 = ya;
+        y22 = y12, y12 = yb;
+        y23 = y13, y13 = yc;
+    }
+    for (int j = 0; j < 8; ++j) storeGains(p + 4 * j);
+}
+
+bool partialRendererHasAVX512() {
+    static const bool has = partialRendererHasAVX() && __builtin_cpu_supports("avx512f");
+    return has;
+}
 #endif
 
 bool partialRendererHasSSE() { return true; }
@@ -290,5 +343,10 @@ void renderPartialsAVX4x(CXPartial* const p[16], CXLaneBuffer& lanes) {
     renderPartialsSSE2x(p, lanes);
     renderPartialsSSE2x(p + 8, lanes);
 }
+void renderPartialsAVX512x8(CXPartial* const p[32], CXLaneBuffer& lanes) {
+    renderPartialsAVX4x(p, lanes);
+    renderPartialsAVX4x(p + 16, lanes);
+}
 bool partialRendererHasAVX() { return false; }
+bool partialRendererHasAVX512() { return false; }
 #endif

@@ -38,8 +38,13 @@ void renderPartialsSSE2x(CXPartial* const p[8], CXLaneBuffer& lanes);
 // multiply-subtract rounds once, so results equal the others within float
 // tolerance. Call only when partialRendererHasAVX().
 void renderPartialsAVX4x(CXPartial* const p[16], CXLaneBuffer& lanes);
+// Eight groups of the same part with AVX-512: two groups per vector, the
+// same operations per partial as renderPartialsAVX4x. Call only when
+// partialRendererHasAVX512().
+void renderPartialsAVX512x8(CXPartial* const p[32], CXLaneBuffer& lanes);
 bool partialRendererHasSSE();
 bool partialRendererHasAVX();
+bool partialRendererHasAVX512();
 
 // 2 cos(pi F) and sin(2 pi phi - k pi F) with the renderer's polynomials
 // (scalar forms; exposed for tests).

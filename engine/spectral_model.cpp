@@ -3,14 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define LYRENA_FORMANT_SSE 1
-#else
-#define LYRENA_FORMANT_SSE 0
-#endif
-
 #include "engine/engine.h"
+#include "engine/harmonic_levels.h"
 #include "files/global_data.h"
 
 namespace {
@@ -22,71 +16,6 @@ constexpr float kFormantRate = 44100.0f;
 const float kNeutral[4] = {500, 1500, 2500, 3500};
 
 float clamp01(float x) { return x < 0 ? 0 : (x > 1 ? 1 : x); }
-
-// The sum of the resonant formants' shaped responses (all but 8, the
-// anti-resonance) at cos w = c1, one harmonic at a time.
-float formantSum(const CXVoiceSlot& v, const CPowFunc& power, float c1) {
-    float c2 = 2 * c1 * c1 - 1;
-    float sum = 0;
-    for (int k = 0; k < kFormants; ++k) {
-        if (k == 8) continue;
-        float r = CXSpectralModel::response(v.responseG2[k], v.responseD0[k], v.responseD1[k], v.responseD2[k], c1, c2);
-        sum += r < 0 ? v.formantGain[k] : v.formantGain[k] * power.value(r);
-    }
-    return sum;
-}
-
-// The same for count harmonics, four at a time with SSE: the same operations
-// in the same order, so the sums equal formantSum's.
-void formantSums(const CXVoiceSlot& v, const CPowFunc& power, const float* c1s, float* sums, int count) {
-    int i = 0;
-#if LYRENA_FORMANT_SSE
-    const float* table = power.data();
-    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
-    const __m128 size = _mm_set1_ps(float(CPowFunc::kSize)), last = _mm_set1_ps(float(CPowFunc::kSize - 1));
-    for (; i + 4 <= count; i += 4) {
-        __m128 c1 = _mm_loadu_ps(c1s + i);
-        __m128 c2 = _mm_sub_ps(_mm_mul_ps(_mm_mul_ps(two, c1), c1), one);
-        __m128 sum = zero;
-        for (int k = 0; k < kFormants; ++k) {
-            if (k == 8) continue;
-            __m128 den = _mm_add_ps(_mm_add_ps(_mm_set1_ps(v.responseD0[k]), _mm_mul_ps(_mm_set1_ps(v.responseD1[k]), c1)),
-                                    _mm_mul_ps(_mm_set1_ps(v.responseD2[k]), c2));
-            __m128 pos = _mm_cmpgt_ps(den, zero);
-            __m128 r = _mm_div_ps(_mm_set1_ps(v.responseG2[k]), _mm_or_ps(_mm_and_ps(pos, den), _mm_andnot_ps(pos, one)));
-            __m128 t = _mm_mul_ps(r, size);
-            __m128 inTable = _mm_and_ps(_mm_cmpge_ps(t, zero), _mm_cmplt_ps(t, last));
-            __m128i idx = _mm_cvttps_epi32(_mm_and_ps(t, inTable));
-            __m128 frac = _mm_sub_ps(t, _mm_cvtepi32_ps(idx));
-            alignas(16) int ix[4];
-            alignas(16) float rr[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(ix), idx);
-            _mm_store_ps(rr, r);
-            const int inMask = _mm_movemask_ps(inTable), posMask = _mm_movemask_ps(pos);
-            alignas(16) float lo[4], hi[4];
-            for (int j = 0; j < 4; ++j) {
-                lo[j] = table[ix[j]];
-                hi[j] = table[ix[j] + 1];
-            }
-            __m128 lov = _mm_load_ps(lo);
-            __m128 val = _mm_add_ps(lov, _mm_mul_ps(frac, _mm_sub_ps(_mm_load_ps(hi), lov)));
-            if ((posMask & ~inMask) != 0) {
-                // Responses outside the table: the lookup's own slow path.
-                alignas(16) float vals[4];
-                _mm_store_ps(vals, val);
-                for (int j = 0; j < 4; ++j)
-                    if ((posMask >> j & 1) && !(inMask >> j & 1)) vals[j] = power.value(rr[j]);
-                val = _mm_load_ps(vals);
-            }
-            __m128 gain = _mm_set1_ps(v.formantGain[k]);
-            __m128 term = _mm_mul_ps(gain, val);
-            sum = _mm_add_ps(sum, _mm_or_ps(_mm_and_ps(pos, term), _mm_andnot_ps(pos, gain)));
-        }
-        _mm_storeu_ps(sums + i, sum);
-    }
-#endif
-    for (; i < count; ++i) sums[i] = formantSum(v, power, c1s[i]);
-}
 
 }  // namespace
 
@@ -199,22 +128,38 @@ void CXSpectralModel::voiceStep(CEngine& e, int p, int s, bool spectral) {
     }
 }
 
+CXHarmonicFrame CXSpectralModel::harmonicFrame(const CEngine& e, int p, int s) {
+    const CXPart& pt = e.part[p];
+    const CXVoiceSlot& v = e.slot[s];
+    CXHarmonicFrame h;
+    h.frequency = &e.curves.partialTable();
+    h.gain = &e.curves.gainTable();
+    h.power = &pt.harmonicPower;
+    h.sourceLevel = pt.spectrum.level;
+    h.bandLevel = pt.current + 128;
+    h.glottal = pt.bandLevel + 48;
+    h.g2 = v.responseG2;
+    h.d0 = v.responseD0;
+    h.d1 = v.responseD1;
+    h.d2 = v.responseD2;
+    h.formantGain = v.formantGain;
+    h.rate = float(globalData().sampleRate);
+    h.tension = pt.lane[kLaneTension];
+    h.loudness = (pt.lane[kLaneVolume] - 0.5f) * 0.2f;
+    h.brightness = v.brightness + v.brightnessOffset;
+    return h;
+}
+
 void CXSpectralModel::compute(CEngine& e, int p, int s) {
     voiceStep(e, p, s, true);
     CXPart& pt = e.part[p];
     CXVoiceSlot& v = e.slot[s];
     const float* c = pt.current;
-    const CTLParameter& t = e.curves;
     const CResynator& src = pt.spectrum;
-    const float rate = float(globalData().sampleRate);
     const float p0 = v.pitch;
-    const float tension = pt.lane[kLaneTension];
-    const float bt = (pt.lane[kLaneVolume] - 0.5f) * 0.2f;
-    const float bw = v.brightness + v.brightnessOffset;
     const float ensemble = c[2];
     const float a0 = e.globalGain * v.harmonicLevel;
     const float ramp = v.amplitude.current;
-    const float* glottal = pt.bandLevel + 48;
 
     int limit = int(c[32]);
     bool perBand = limit <= 0;
@@ -226,8 +171,8 @@ void CXSpectralModel::compute(CEngine& e, int p, int s) {
     const int room = kRenderListCapacity - 4;
     v.energy = 0;
     int lastBand = -1;
-    int kept[kHarmonics];
-    float levels[kHarmonics], cosines[kHarmonics], pitches[kHarmonics];
+    int kept[kHarmonics], bands[kHarmonics];
+    float pitches[kHarmonics], frequencies[kHarmonics], levels[kHarmonics];
     int count = 0;
     for (int n = 1; n < kHarmonics; ++n) {
         CXPartial& rec = v.partials[n];
@@ -243,69 +188,40 @@ void CXSpectralModel::compute(CEngine& e, int p, int s) {
             rec.gainL = rec.gainR = rec.endL = rec.endR = rec.incL = rec.incR = 0;
             continue;
         }
-        float f = t.partialFrequency(pitch);
-        float hz = f * rate * 0.5f;
-
-        // Spectral tilt by tension and loudness.
-        float tilt;
-        if (hz < 500)
-            tilt = -0.0004f * tension * (500 - hz);
-        else if (hz < 3500)
-            tilt = 0.00005f * tension * (hz - 500);
-        else if (hz < 4500)
-            tilt = 0.15f * tension + 0.00015f * tension * (3500 - hz);
-        else
-            tilt = 0.0499f * tension;
-        tilt -= 0.15f;
-        if (n > 1) {
-            if (hz >= 400 && hz < 4000)
-                tilt += 0.8f * bt;
-            else if (hz >= 4000 && hz < 6000)
-                tilt += 0.3f * bt;
-            else if (hz >= 6000)
-                tilt -= bt;
-        }
-
-        float level = src.level[n] * bw + c[128 + band] + 0.15f * (bw - 1) + 0.1f + tilt;
-        float a = t.gain(level);
-
-        // Formant resonances (8 is an anti-resonance, 9 the glottal formant):
-        // summed for all harmonics below.
-        rec.frequency = f;
-        levels[count] = a;
-        cosines[count] = std::cos(kPi * f);
         pitches[count] = pitch;
+        bands[count] = band;
         kept[count++] = n;
-        if (n == 1) {
-            v.fundamentalFrequency = f;
-            v.fundamentalPhase = rec.phase;
-        }
     }
 
-    float sums[kHarmonics];
-    if (e.useSSE)
-        formantSums(v, pt.harmonicPower, cosines, sums, count);
-    else
-        for (int i = 0; i < count; ++i) sums[i] = formantSum(v, pt.harmonicPower, cosines[i]);
+    // Frequencies and levels of the sung harmonics.
+    CXHarmonicFrame h = harmonicFrame(e, p, s);
+    h.count = count;
+    h.number = kept;
+    h.band = bands;
+    h.pitch = pitches;
+    h.frequencyOut = frequencies;
+    h.levelOut = levels;
+    if (!e.useSSE) {
+        harmonicLevelsScalar(h);
+    } else {
+        h.prepare();
+        if (e.harmonicWidth >= 16)
+            harmonicLevelsAVX512(h);
+        else if (e.harmonicWidth >= 8)
+            harmonicLevelsAVX2(h);
+        else
+            harmonicLevelsSSE(h);
+    }
+    if (count > 0 && kept[0] == 1) {
+        v.fundamentalFrequency = frequencies[0];
+        v.fundamentalPhase = v.partials[1].phase;
+    }
 
     for (int i = 0; i < count; ++i) {
         const int n = kept[i];
         CXPartial& rec = v.partials[n];
-        const float pitch = pitches[i];
-        const float c1 = cosines[i];
+        rec.frequency = frequencies[i];
         float a = levels[i];
-        float c2 = 2 * c1 * c1 - 1;
-        float r8 = response(v.responseG2[8], v.responseD0[8], v.responseD1[8], v.responseD2[8], c1, c2);
-        float notch = r8 < 0 ? 1.0f : std::max(0.0f, 1 - pt.harmonicPower.value(r8) * (1 - v.formantGain[8]));
-        a *= sums[i] * notch;
-
-        // Glottal filter curve over the 48 bands.
-        float x = (pitch - 0.5f) * 96;
-        int b = int(std::floor(x));
-        b = std::min(std::max(b, 0), 47);
-        float frac = std::min(std::max(x - float(b), 0.0f), 1.0f);
-        float curve = b < 47 ? glottal[b] + frac * (glottal[b + 1] - glottal[b]) : glottal[47];
-        a *= curve;
         v.energy += a * a;
         a *= ramp;
 

@@ -5,6 +5,8 @@
 // formant coefficients) is shared with the time-domain model.
 #pragma once
 
+#include "engine/harmonic_levels.h"
+
 class CEngine;
 
 class CXSpectralModel {
@@ -14,6 +16,9 @@ public:
     void voiceStep(CEngine& e, int part, int slot, bool spectral);
     // voiceStep, then the harmonic loop into the render list.
     void compute(CEngine& e, int part, int slot);
+    // The harmonic loop's per-block inputs of a slot after its voiceStep
+    // (the per-harmonic arrays and outputs left empty).
+    static CXHarmonicFrame harmonicFrame(const CEngine& e, int part, int slot);
 
     // Power response of formant k of a slot at cos w and cos 2w, shaped by
     // a power curve; negative denominators give the level unweighted.

@@ -57,6 +57,11 @@ public:
     float offset(int i) const { return seg[2 * i + 1]; }
     // Segment position of an input (for at()).
     float position(float x) const { return (x - x0f) * scale; }
+    // The raw slope, offset pairs and the input mapping, for vectorised
+    // lookups that repeat lookup() lane by lane.
+    const float* data() const { return seg.data(); }
+    float origin() const { return x0f; }
+    float inverseStep() const { return scale; }
 
 private:
     void begin(int n, double x0v, double hv);

@@ -37,6 +37,9 @@ public:
     float butterworthNegA2(float v) const { return bwNegA2.lookup(v); }
 
     int rate() const { return builtRate; }
+    // The two curves of the harmonic loop, for its vectorised lookups.
+    const CTLBase& partialTable() const { return pitchToPartial; }
+    const CTLBase& gainTable() const { return levelToGain; }
 
 private:
     int builtRate = 0;
