@@ -27,8 +27,8 @@ constexpr float kUnaspiratedVoiceOnset = 0.015f;
 constexpr float kVoiceBarHz = 200;
 // The voice under the frication of z, and of v and dh. The engine's level
 // goes about with the square of this amplitude: at 0.3 and 0.2 the voice bar
-// sang 27-34 dB under the vowel (z as s); now about 10-17 dB.
-constexpr float kBarZ = 0.6f, kBarWeak = 0.4f;
+// sang 27-34 dB under the vowel (z as s); now 6-17 dB.
+constexpr float kBarZ = 0.6f, kBarWeak = 0.5f;
 
 float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -130,7 +130,14 @@ void CPHEvent::applyToEngine(const CPHEntry& e, CEngine& engine, int part) {
             engine.setSpectralTarget(part, e.spectrum, e.spectralFlag);
             break;
         case kPHSource:
-            engine.setSourceEnvelope(part, e.mode, e.source[0], e.source[1], e.source[2], e.source[3]);
+            // A voicing entry keeps its ramp time third (level, 0, ramp, 0);
+            // the engine takes it second. Passed as stored, every voice
+            // onset and release ramped within one block: each phrase ended in
+            // a click instead of its 50-80 ms fade.
+            if (e.mode == kSourceVoicing)
+                engine.setSourceEnvelope(part, e.mode, e.source[0], e.source[2], 0, 0);
+            else
+                engine.setSourceEnvelope(part, e.mode, e.source[0], e.source[1], e.source[2], e.source[3]);
             break;
         default:
             break;

@@ -1,8 +1,9 @@
 // Consonants of the factory sets as the plug-in sings them through our
 // host, measured on the audio in a lower (110 Hz) and a higher (220 Hz)
-// voice: s is brighter than sh and ich than ach, every stop has a burst
-// within 30 ms of its release, and no silence opens between a vowel and the
-// fricative after it or between an s-stop cluster and its vowel.
+// voice: s is brighter than sh and ich than ach, voiced fricatives carry a
+// voice bar, every stop has a burst within 30 ms of its release, phrases
+// fade out, and no silence opens between a vowel and the fricative after it
+// or between an s-stop cluster and its vowel.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -245,19 +246,19 @@ TEST(Consonants, VoicedFricativesCarryAVoiceBarAndVoicelessOnesDoNot) {
         for (size_t w = 0; w < words.size(); ++w) {
             const Take t = takeOf(song, w);
             std::string what = std::string(voice.set) + " " + cases[w].fricative;
-            // The fricative opens the note: 10 to 40 ms after the sound starts
-            // (the shortest, dh, lasts about 70 ms).
+            // The fricative opens the note: 15 to 45 ms after the sound starts,
+            // past the voice's onset ramp (the shortest, dh, lasts about 70 ms).
             size_t first = 0;
             while (first < t.all.size() && t.all[first] <= t.top - 45) ++first;
             ASSERT_LT(first, 100u) << what << ": silent";
             double bar = 0, vowel = 0;
-            for (size_t i = first + 10; i < first + 40; ++i) bar += std::pow(10.0, t.low[i] / 10);
+            for (size_t i = first + 15; i < first + 45; ++i) bar += std::pow(10.0, t.low[i] / 10);
             for (size_t i = 300; i < 400; ++i) vowel += std::pow(10.0, t.low[i] / 10);
             double db = 10 * std::log10(bar / 30 / (vowel / 100));
             if (cases[w].voiced)
-                EXPECT_GT(db, -22) << what << ": the voice under the frication is " << db << " dB under the vowel";
+                EXPECT_GT(db, -20) << what << ": the voice under the frication is " << db << " dB under the vowel";
             else
-                EXPECT_LT(db, -30) << what << ": voiced " << db << " dB under the vowel";
+                EXPECT_LT(db, -27) << what << ": voiced " << db << " dB under the vowel";
         }
     }
 }
@@ -308,6 +309,29 @@ TEST(Consonants, EveryStopBurstsWithin30MsOfItsRelease) {
             while (voiced < t.low.size() && t.low[voiced] < vowelLow - 10) ++voiced;
             EXPECT_LT(voiced, release + (cluster ? 50 : 120)) << what << ": the vowel starts "
                                                               << (voiced - release) << " ms after the release";
+        }
+    }
+}
+
+TEST(Consonants, PhraseEndsFadeOutInsteadOfStopping) {
+    // A vowel or nasal that ends the phrase fades over its release (50-80 ms):
+    // 30 ms before the sound is gone it is already 6 dB under its middle.
+    const std::vector<Word> words = {{"L", "AA"}, {"S", "IH", "NG"}, {"Z", "IH", "R", "OW"}};
+    for (const Voice& voice : kEnglish) {
+        std::string error;
+        std::vector<float> song = sing(voice, words, error);
+        ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
+        for (size_t w = 0; w < words.size(); ++w) {
+            const Take t = takeOf(song, w);
+            size_t last = 0;
+            for (size_t i = 0; i < t.all.size(); ++i)
+                if (t.all[i] > t.top - 45) last = i;
+            ASSERT_GT(last, 400u) << voice.set << " word " << w << ": too short";
+            double middle = 0;
+            for (size_t i = 300; i < 400; ++i) middle += std::pow(10.0, t.all[i] / 10);
+            middle = 10 * std::log10(middle / 100);
+            EXPECT_LT(t.all[last - 30], middle - 6)
+                << voice.set << " word " << w << " ending in " << words[w].back() << " stops without a fade";
         }
     }
 }
