@@ -29,6 +29,9 @@ constexpr float kVoiceBarHz = 200;
 // goes about with the square of this amplitude: at 0.3 and 0.2 the voice bar
 // sang 27-34 dB under the vowel (z as s); now 6-17 dB.
 constexpr float kBarZ = 0.6f, kBarWeak = 0.5f;
+// A nasal reaches its murmur within this share of its length. A 90 ms ramp
+// on an 80 ms ng ("sing") never got there: the word ended in the vowel.
+constexpr float kNasalReach = 0.25f;
 
 float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -527,14 +530,14 @@ void CPHEvent::nasal(int builder) {
         case kNasalAfterSound: {
             voice(T0, x.VN, 0.01f * S);
             float k = x.C == kNG ? 0.09f : (x.C == kN ? 0.05f : 0.03f);
-            filter(T0, x.C, k * S);
+            filter(T0, x.C, std::min(k * S, kNasalReach * x.D));
             if (nVowel) filter(T1 - 0.03f, x.N, 0.03f * S);
             break;
         }
         case kNasalPhraseEnd:
         case kNasalBeforePlosive:
             voice(T0, x.VN, 0.04f * S);
-            filter(T0, x.C, (x.C == kNG ? 0.09f : 0.06f) * S);
+            filter(T0, x.C, std::min((x.C == kNG ? 0.09f : 0.06f) * S, kNasalReach * x.D));
             if (builder == kNasalPhraseEnd) voice(T1 - 0.05f, 0, 0.05f * S);
             else voice(T1 - 0.02f, 0, 0.02f * S);
             break;

@@ -303,7 +303,10 @@ def nasal_slot(v, name):
     F = [270.0, f[0] * v.s[0], f[1] * v.s[1], f[2] * v.s[2]]
     F = monotone(F + upper_formants(v, F[3])[:4])
     bws = [100, f[3], f[4], f[5], 250, 200, 1000, 600]
-    levels = [1.0, 0.3, 0.1, 0.06, 0.04, 0.03, 0.02, 0.015]
+    # The oral formants about 20 dB under the vowel's own (whose F2.. sit
+    # at 0.1 and less): at 0.1 and 0.06 the murmur of a final ng sang the
+    # 1-3 kHz band as loud as the vowel before it.
+    levels = [1.0, 0.2, 0.02, 0.012, 0.008, 0.006, 0.004, 0.003]
     s = [(F[k], levels[k], bws[k]) for k in range(8)]
     return s + [(450.0, 0.0, 100.0), (max(GLOTTAL_HZ * v.s[3], F[7] + 1500), 1.0, GLOTTAL_BW)]
 
@@ -499,7 +502,7 @@ def build(v):
     ph[15] = asp
 
     # Nasals.
-    for n, name, ms in ((21, "M", 70), (22, "N", 60), (23, "NG", 80)):
+    for n, name, ms in ((21, "M", 90), (22, "N", 80), (23, "NG", 110)):
         s = nasal_slot(v, name)
         ph[n] = Phoneme(segments_silent(ms), s, s, ZERO,
                         "murmur: Klatt FNP 270 / FNZ 450 Hz, oral formants of table III %s%s" %

@@ -263,6 +263,37 @@ TEST(Consonants, VoicedFricativesCarryAVoiceBarAndVoicelessOnesDoNot) {
     }
 }
 
+TEST(Consonants, NasalsHumWithWeakUpperFormants) {
+    // The part above 2.5 kHz in the murmur (15-45 ms into a nasal that opens
+    // the word, or the 15 ms before the release fade of one that ends it)
+    // against the vowel's: at least 8 dB under it. A final ng that never
+    // reached its murmur sang it as loud as the vowel.
+    const std::vector<Word> words = {{"M", "AA"}, {"N", "AA"}, {"S", "IH", "NG"}, {"HH", "IH", "M"}};
+    for (const Voice& voice : kEnglish) {
+        std::string error;
+        std::vector<float> song = sing(voice, words, error);
+        ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
+        for (size_t w = 0; w < words.size(); ++w) {
+            const Take t = takeOf(song, w);
+            const bool final = words[w].size() == 3;
+            size_t first = 0, last = 0;
+            for (size_t i = 0; i < t.all.size(); ++i)
+                if (t.all[i] > t.top - 45) last = i, first = first ? first : i;
+            auto upper = [&](size_t from, size_t to) {
+                double h = 0;
+                for (size_t i = from; i < to; ++i) h += std::pow(10.0, t.high[i] / 10);
+                return 10 * std::log10(h / double(to - from));
+            };
+            ASSERT_GT(last, 500u) << voice.set << " word " << w << ": too short";
+            const size_t end = size_t(kNote * 1000);  // the note's end, ms into the take
+            double murmur = final ? upper(end - 65, end - 50) : upper(first + 15, first + 45);
+            double vowel = upper(300, 400);
+            EXPECT_LT(murmur, vowel - 8) << voice.set << " " << (final ? words[w].back() : words[w][0])
+                                          << ": upper formants " << murmur - vowel << " dB against the vowel's";
+        }
+    }
+}
+
 TEST(Consonants, EveryStopBurstsWithin30MsOfItsRelease) {
     // Word-initial stops, and stops after s (released out of a closure).
     const std::vector<Word> words = {{"P", "AA"}, {"T", "AA"}, {"K", "AA"}, {"B", "AA"},
