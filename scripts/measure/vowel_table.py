@@ -7,6 +7,7 @@
 # per vowel. The targets are read from the compiled sets themselves.
 #
 #   scripts/measure/vowel_table.py BUILD_DIR [SET ...]      (needs praat, abc2midi)
+#   LYRENA_RENDER_ARGS="--param 1:1=0.7" adds options to lyrena render.
 #
 # The last two columns are the harmonic-envelope peaks (a second opinion at
 # high pitch). Work files go to BUILD_DIR/vowel-measure/.
@@ -72,7 +73,9 @@ def measure(build, name):
         f.write("w: " + " ".join(w for w, _ in sung) + "\n")
     mid, wav = abc[:-4] + ".mid", abc[:-4] + ".wav"
     run(["abc2midi", abc, "-o", mid])
-    run([lyrena, "render", mid, "-o", wav, "--set", name, "--lang", lang])
+    # LYRENA_RENDER_ARGS adds options, e.g. "--param 1:1=0.7" to try a darker Bright.
+    extra = os.environ.get("LYRENA_RENDER_ARGS", "").split()
+    run([lyrena, "render", mid, "-o", wav, "--set", name, "--lang", lang] + extra)
     stretches = os.path.join(work, name + ".txt")
     rows = []
     with open(stretches, "w") as f:
@@ -84,9 +87,10 @@ def measure(build, name):
                 f.write("%d_A %.2f %.2f\n" % (k, t0 + 0.5, t0 + 2.0))
                 rows.append((word, v, "A", a))
             else:
-                # Held start, then the glide of the last 0.8 s before the coda.
+                # The start is held until the glide, which arrives about 0.3 s
+                # before the note's end, where the coda's approach begins.
                 f.write("%d_A %.2f %.2f\n" % (k, t0 + 0.3, t0 + 1.8))
-                f.write("%d_B %.2f %.2f\n" % (k, t0 + 2.72, t0 + 2.86))
+                f.write("%d_B %.2f %.2f\n" % (k, t0 + 2.6, t0 + 2.76))
                 rows += [(word, v, "A", a), (word, v, "B", b)]
     out = run(["praat", "--run", os.path.join(HERE, "formants.praat"), os.path.abspath(wav),
                os.path.abspath(stretches), str(ceiling), str(f0)]).split("\n")
@@ -108,7 +112,7 @@ def measure(build, name):
 
 def main():
     if len(sys.argv) < 2:
-        sys.exit(__doc__ if __doc__ else "usage: vowel_table.py BUILD_DIR [SET ...]")
+        sys.exit("usage: vowel_table.py BUILD_DIR [SET ...]")
     build = sys.argv[1]
     names = sys.argv[2:] or ["FS01", "FS02", "FS03", "FS04"]
     misses = sum(measure(build, n) for n in names)
