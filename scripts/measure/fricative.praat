@@ -1,6 +1,8 @@
 # Frication of a sung word: finds the longest stretch where the energy above
-# 2.5 kHz outweighs the energy below 1 kHz (the frication, voiced or not) or
-# where the sound is loud but unvoiced (aspiration), and measures its middle 40 ms as Jongman et al. (2000) did: spectral centre
+# 2.5 kHz outweighs the energy below 1 kHz (the frication), where the sound
+# is loud but unvoiced (aspiration), or where there is noise above 2.5 kHz
+# while the part below 1 kHz stays 10 dB under the vowel's (a voiced
+# fricative over its voice bar), and measures its middle 40 ms as Jongman et al. (2000) did: spectral centre
 # of gravity (0..11 kHz after resampling to 22.05 kHz, and above 1 kHz so
 # that a voicing bar does not pull it down), the peak of the smoothed
 # spectrum above 1 kHz, and the level against the vowel (RMS, dB).
@@ -28,6 +30,8 @@ pitch = To Pitch: 0, 75, 600
 selectObject: hfInt
 n = Get number of frames
 hfMax = Get maximum: 0, 0, "none"
+selectObject: lfInt
+lfMax = Get maximum: 0, 0, "none"
 
 # The longest run of frames where high outweighs low and the noise is loud.
 bestStart = 0
@@ -53,7 +57,7 @@ for i to n
     if a = undefined
         a = -100
     endif
-    if (h - l > 0 and h > hfMax - 30) or (f0 = undefined and a > allMax - 35)
+    if (h - l > 0 and h > hfMax - 30) or (f0 = undefined and a > allMax - 35) or (l < lfMax - 10 and h > hfMax - 30)
         if runLen = 0
             runStart = i
         endif
@@ -91,7 +95,6 @@ peak = Get frequency of maximum: 1000, 11000, "parabolic"
 
 # The vowel: where the energy below 1 kHz stays within 10 dB of its maximum.
 selectObject: lfInt
-lfMax = Get maximum: 0, 0, "none"
 v0 = -1
 v1 = -1
 for i to n
