@@ -278,7 +278,13 @@ def upper_formants(v, F3):
     return monotone([F3, 3300 * v.s[3]] + [f * v.s[3] for f in UPPER_HZ])[1:]
 
 
-def consonant_slot(v, F123, B123, levels=(1.0, 0.6, 0.4, 0.3, 0.2, 0.15, 0.1, 0.07), scaled=True):
+# Formant levels of the voiced consonant slots (liquids, the voice under a
+# stop or fricative): falling like a vowel's published output levels. At
+# 0.4 .. 0.07 for F3 .. F8 an initial l sang 6-22 kHz louder than its vowel.
+CONSONANT_LEVELS = (1.0, 0.4, 0.08, 0.045, 0.03, 0.02, 0.015, 0.01)
+
+
+def consonant_slot(v, F123, B123, levels=CONSONANT_LEVELS, scaled=True):
     F = [F123[k] * (v.s[k] if scaled else 1) for k in range(3)]
     F = monotone(F + upper_formants(v, F[2]))
     bws = list(B123) + [250] + UPPER_BW
