@@ -24,6 +24,9 @@ constexpr int kNextEventTicks = 768;
 // voice follows this soon after the release (seconds).
 constexpr float kUnaspiratedDecay = 0.015f;
 constexpr float kUnaspiratedVoiceOnset = 0.015f;
+// After s the closure has begun already (the s stops 40 ms early before a
+// stop): the stop's own part of it (seconds). Half the stop made 100 ms.
+constexpr float kClusterClosure = 0.03f;
 constexpr float kVoiceBarHz = 200;
 // The voice under the frication of z, and of v and dh. The engine's level
 // goes about with the square of this amplitude: at 0.3 and 0.2 the voice bar
@@ -450,11 +453,11 @@ void CPHEvent::plosive(int builder) {
     } else if (builder == kPlosiveAfterSound) {
         // The closure fills the first half and the release comes in the
         // middle. After a voiceless sound (s in "stop", "sky") the stop is
-        // unaspirated: a short burst, the voice right after it; releasing at
-        // the start instead left the aspiration's length of silence before
-        // the vowel.
+        // unaspirated: a short closure, a short burst, the voice right after
+        // it; releasing at the start instead left the aspiration's length of
+        // silence before the vowel.
         const bool cluster = !isVoicedId(x.P);
-        const float m = T0 + (T1 - T0) / 2;
+        const float m = T0 + (cluster ? std::min((T1 - T0) / 2, kClusterClosure) : (T1 - T0) / 2);
         const float aspiration = cluster ? kUnaspiratedDecay : 0;
         const float onset = cluster ? std::min(T1, m + kUnaspiratedVoiceOnset) : T1;
         const float q = std::max(T0, T1 - 0.05f);
