@@ -73,9 +73,12 @@ def measure(build, name):
         f.write("w: " + " ".join(w for w, _ in sung) + "\n")
     mid, wav = abc[:-4] + ".mid", abc[:-4] + ".wav"
     run(["abc2midi", abc, "-o", mid])
-    # LYRENA_RENDER_ARGS adds options, e.g. "--param 1:1=0.7" to try a darker Bright.
+    # Master level 40 keeps the voice some 20 dB under the output stage's
+    # soft saturator: at the start-up levels one voice reaches full scale and
+    # the saturation's distortion products fill the spectrum between the
+    # formants. LYRENA_RENDER_ARGS adds options, e.g. "--param 1:1=0.7".
     extra = os.environ.get("LYRENA_RENDER_ARGS", "").split()
-    run([lyrena, "render", mid, "-o", wav, "--set", name, "--lang", lang] + extra)
+    run([lyrena, "render", mid, "-o", wav, "--set", name, "--lang", lang, "--master", "level=40"] + extra)
     stretches = os.path.join(work, name + ".txt")
     rows = []
     with open(stretches, "w") as f:

@@ -1,7 +1,8 @@
 // The factory sets' vowels as the instrument sings them: every vowel of a
 // set is sung on a sustained note through our host and the plug-in, and the
-// F1 and F2 measured in the audio (linear prediction, tests/support) must lie
-// within 10 % of the values the set holds. Low voices sing at 110 Hz, high
+// F1 and F2 measured in the audio (peaks of the harmonic envelope,
+// tests/support/harmonic_envelope.h) must lie within 10 % of the values the
+// set holds. Low voices sing at 110 Hz, high
 // ones at 220 Hz; a diphthong is measured at its start (slot A) and at the end
 // of its glide (slot B). This catches anything between the set and the sound:
 // the voice program's defaults, the articulation's timing, the engine's
@@ -18,7 +19,7 @@
 #include "host/vst_host.h"
 #include "plugin/vst_synth.h"
 #include "score/sequencer.h"
-#include "tests/support/formant_lpc.h"
+#include "tests/support/harmonic_envelope.h"
 #include "voice/phoneme.h"
 #include "voice/phoneme_inventory.h"
 
@@ -54,6 +55,10 @@ bool sing(const SetCase& c, Sung& out, std::string& error) {
         return false;
     }
     out.model = std::make_unique<CPhoneme>(model);
+    // Master level 40: the voice stays some 20 dB under the output stage's
+    // soft saturator, whose distortion would fill the spectrum between the
+    // formants at the start-up levels.
+    synth->getParameters().setMasterValue(2, 40.0f / 127);
     CSequencer& seq = *synth->getSequencer();
     seq.setOptions(true, false, false);
     seq.loopEnabled = false;
@@ -101,28 +106,30 @@ bool sing(const SetCase& c, Sung& out, std::string& error) {
     return true;
 }
 
-// Vowel halves that still miss 10 % today, per set ("token slot"). Two
-// causes, told apart with Praat and the harmonic-amplitude envelope
-// (scripts/measure/): (1) this estimator, like Praat's Burg tracking, merges
-// close F1 and F2 of back vowels (AO OW UW OY) and loses a weak F1 under a
-// strong F2 at 110 Hz (IY); (2) in the sound, F1 below about 400 Hz comes out
-// 10..25 % high at 110 Hz (the source's level step at 400 Hz lifts harmonic 4),
-// and glide ends (slot B) fall short. They are measured but not judged until
-// fixed; every other vowel must stay within 10 %.
+// Vowel halves that still miss 10 % today, per set ("token slot"), measured
+// but not judged until fixed; every other vowel must stay within 10 %. The
+// causes, checked against Praat (scripts/measure/):
+// - at 110 Hz an F1 under about 420 Hz (UW u: y: Y, the ends of EY OY AY)
+//   reads 10..24 % high: harmonics above 400 Hz get the source's +8 dB step
+//   at the default volume lane, which pulls the envelope peak to 440 Hz;
+// - at 220 Hz an F2 two harmonics or less above a stronger F1 (AO OW u: and
+//   their German twins, AH at -11 %) shows no peak of its own: F3 is read;
+// - the end of AY/aI: its weak F2 (IH) shows no peak under the skirts of F1
+//   and F3; the choir sets' F2 next to their strong sung F3 cluster likewise.
 struct KnownMisses {
     const char* set;
     const char* halves;
 };
 const KnownMisses kKnownMisses[] = {
-    {"Factory", "AO A, AW B, AY B, EY A, EY B, IH A, IY A, OW A, OW B, OY A, OY B, UW A"},
-    {"FS01", "AO A, AW B, AY B, EY A, EY B, IH A, IY A, OW A, OW B, OY A, OY B, UW A"},
-    {"FS02", "AE A, EY B, IY A, OW B, OY B"},
-    {"FS03", "O: A, aI B, e A, eI A, eI B, I A, i: A, @U A, @U B, OY A, OY B, u: A, e: A, o: A, O A, y: A, Y A, 2: A"},
-    {"FS04", "{ A, eI B, i: A, @U B, OY B, u: A, y: A, Y A, 2: A, @ A"},
-    {"FS05", "AE A, AW B, AY B, EY B, IH A, IY A, OW A, OW B, OY B, UH A"},
-    {"FS06", "AO A, EH A, ER A, EY A, EY B, IH A, IY A, OW A, OW B, UW A"},
-    {"FS07", "AO A, AW B, AY B, ER A, EY B, IH A, IY A, OW A, OW B, OY A, OY B, UH A, UW A"},
-    {"FS08", "AO A, AW B, AY B, ER A, EY B, IH A, IY A, OW A, OW B, OY A, OY B, UW A"},
+    {"Factory", "AY B, EY B, OY B, UW A"},
+    {"FS01", "AY B, EY B, OY B, UW A"},
+    {"FS02", "AH A, AO A, OW B"},
+    {"FS03", "aI B, OY B, u: A, y: A, Y A"},
+    {"FS04", "V A, O: A, @U B, OY A, OY B, u: A, O A, y: A, Y A, 2: A, 6 A"},
+    {"FS05", "AO A, EY A, OW B"},
+    {"FS06", "AA A, AO A, IY A, OW B, UW A"},
+    {"FS07", "AY B, EY B, IH A, IY A, UW A"},
+    {"FS08", "AY B, EY B, IY A, OY B, UW A"},
 };
 
 bool knownMiss(const char* set, const std::string& half) {
@@ -160,9 +167,10 @@ TEST(VowelFormants, EveryVowelOfTheFactorySetsSingsItsF1AndF2) {
                           {"B", b, t1 - 0.11, t1 - 0.03}};
             for (int h = 0; h < (glides ? 2 : 1); ++h) {
                 const Part& p = parts[h];
-                lpc::Estimate e = lpc::medianF1F2(s.left, kRate, frameAt(p.from), frameAt(p.to));
+                const double f0 = 440 * std::pow(2.0, (c.key - 69) / 12.0);
+                envelope::Peaks e = envelope::formantPeaks(
+                    envelope::harmonicLevels(s.left, kRate, frameAt(p.from), frameAt(p.to), f0, int(3200 / f0)), f0);
                 const std::string what = std::string(c.name) + " " + phonemeToken(s.model->language, n) + " " + p.slot;
-                ASSERT_GT(e.frames, 0) << what << ": no voiced frame";
                 const double f1 = p.target[0][0], f2 = p.target[1][0];
                 if (table)
                     std::printf("%-8s %-3s %s  F1 %5.0f %5.0f %+6.1f %%   F2 %5.0f %5.0f %+6.1f %%\n", c.name,
