@@ -21,6 +21,10 @@ CFFT::CFFT() {
         for (int b = 0; b < bits; ++b)
             if (i & (1 << b)) r |= 1 << (bits - 1 - b);
         bitReverse[i] = r;
+        if (r > i) {
+            swapFirst[swapCount] = short(i);
+            swapSecond[swapCount++] = short(r);
+        }
     }
     for (int k = 0; k < kHalf / 2; ++k) {
         cosTable[k] = float(std::cos(kTwoPi * k / kHalf));
@@ -39,17 +43,57 @@ CFFT::CFFT() {
 }
 
 void CFFT::complexTransform(float* re, float* im, bool inverse) const {
-    for (int i = 0; i < kHalf; ++i) {
-        int j = bitReverse[i];
-        if (j > i) {
-            float t = re[i]; re[i] = re[j]; re[j] = t;
-            t = im[i]; im[i] = im[j]; im[j] = t;
-        }
+    for (int n = 0; n < swapCount; ++n) {
+        const int i = swapFirst[n], j = swapSecond[n];
+        float t = re[i]; re[i] = re[j]; re[j] = t;
+        t = im[i]; im[i] = im[j]; im[j] = t;
     }
     const float sign = inverse ? 1.0f : -1.0f;
     for (int len = 2; len <= kHalf; len <<= 1) {
         const int half = len >> 1, step = kHalf / len;
 #if LYRENA_FFT_SSE
+        if (half <= 2) {
+            // The first two stages, eight values (four butterflies) at a time:
+            // the a and b halves gathered by shuffles, the same operations
+            // as the scalar loop below.
+            const float c0 = cosTable[0], s0 = sign * sinTable[0];
+            const float c1 = cosTable[step], s1 = sign * sinTable[step];
+            const __m128 wr = half == 1 ? _mm_set1_ps(c0) : _mm_setr_ps(c0, c1, c0, c1);
+            const __m128 wi = half == 1 ? _mm_set1_ps(s0) : _mm_setr_ps(s0, s1, s0, s1);
+            for (int start = 0; start < kHalf; start += 8) {
+                float *r = re + start, *m = im + start;
+                __m128 r0 = _mm_loadu_ps(r), r1 = _mm_loadu_ps(r + 4);
+                __m128 m0 = _mm_loadu_ps(m), m1 = _mm_loadu_ps(m + 4);
+                __m128 ar, br, ai, bi;
+                if (half == 1) {
+                    ar = _mm_shuffle_ps(r0, r1, _MM_SHUFFLE(2, 0, 2, 0));
+                    br = _mm_shuffle_ps(r0, r1, _MM_SHUFFLE(3, 1, 3, 1));
+                    ai = _mm_shuffle_ps(m0, m1, _MM_SHUFFLE(2, 0, 2, 0));
+                    bi = _mm_shuffle_ps(m0, m1, _MM_SHUFFLE(3, 1, 3, 1));
+                } else {
+                    ar = _mm_movelh_ps(r0, r1);
+                    br = _mm_movehl_ps(r1, r0);
+                    ai = _mm_movelh_ps(m0, m1);
+                    bi = _mm_movehl_ps(m1, m0);
+                }
+                __m128 tr = _mm_sub_ps(_mm_mul_ps(br, wr), _mm_mul_ps(bi, wi));
+                __m128 ti = _mm_add_ps(_mm_mul_ps(br, wi), _mm_mul_ps(bi, wr));
+                __m128 nbr = _mm_sub_ps(ar, tr), nbi = _mm_sub_ps(ai, ti);
+                __m128 nar = _mm_add_ps(ar, tr), nai = _mm_add_ps(ai, ti);
+                if (half == 1) {
+                    _mm_storeu_ps(r, _mm_unpacklo_ps(nar, nbr));
+                    _mm_storeu_ps(r + 4, _mm_unpackhi_ps(nar, nbr));
+                    _mm_storeu_ps(m, _mm_unpacklo_ps(nai, nbi));
+                    _mm_storeu_ps(m + 4, _mm_unpackhi_ps(nai, nbi));
+                } else {
+                    _mm_storeu_ps(r, _mm_movelh_ps(nar, nbr));
+                    _mm_storeu_ps(r + 4, _mm_movehl_ps(nbr, nar));
+                    _mm_storeu_ps(m, _mm_movelh_ps(nai, nbi));
+                    _mm_storeu_ps(m + 4, _mm_movehl_ps(nbi, nai));
+                }
+            }
+            continue;
+        }
         if (half >= 4) {
             // Four butterflies at once with the stage's contiguous twiddles:
             // the same operations as the scalar loop below.

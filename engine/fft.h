@@ -21,6 +21,9 @@ private:
     void complexTransform(float* re, float* im, bool inverse) const;
 
     int bitReverse[kHalf];
+    // The index pairs i < bitReverse[i] that the reordering swaps.
+    short swapFirst[kHalf / 2], swapSecond[kHalf / 2];
+    int swapCount = 0;
     float cosTable[kHalf / 2];  // cos(2 pi k / 256), k < 128
     float sinTable[kHalf / 2];
     float postCos[kHalf + 1];   // cos(2 pi k / 512), k = 0 .. 256
