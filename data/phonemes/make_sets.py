@@ -402,6 +402,12 @@ def aspiration_bands():
 
 # --- Time model ---------------------------------------------------------------
 
+# Sung at a new program's Balance, the frication noise comes about 9 dB under
+# its level against the vowel: s 14, f 19 dB under the vowel at 110 and 220 Hz
+# (scripts/measure/consonants.sh). 4 dB more (the most s and sh allow, at most
+# 0 dB) puts s, sh, f, th near Jongman's levels (10, 9, 17, 18 dB under).
+FRICATION_GAIN_DB = 4
+
 # Lisker & Abramson (1964), English word-initial stops: voice onset time, ms.
 VOT = {"P": 58, "T": 70, "K": 80, "B": 1, "D": 5, "G": 21}
 CLOSURE = {"P": 60, "T": 60, "K": 60, "B": 50, "D": 50, "G": 50}  # estimate, sung consonants
@@ -485,14 +491,14 @@ def build(v):
         if german and n == 34:
             continue  # German v is a liquid
         j = JONG[place]
-        level = j[3] + (-5 if voiced else 5)
+        level = j[3] + (-5 if voiced else 5) + FRICATION_GAIN_DB
         s = klatt_slot(v, name)
         ph[n] = Phoneme(segments_fricative(level, j[5] if voiced else j[4]), s, s, jongman_bands(place),
                         "formants: Klatt table III %s; noise: Jongman (2000) %s" % (name, place))
     # Affricates: burst like T/D, frication like SH/ZH (Klatt).
     for n, name, place, voiced in ((7, "CH", "sh,zh", False), (18, "JH", "sh,zh", True)):
         j = JONG[place]
-        level = j[3] + (-5 if voiced else 5)
+        level = j[3] + (-5 if voiced else 5) + FRICATION_GAIN_DB
         s = klatt_slot(v, name)
         segs = segments_fricative(level, 140 if not voiced else 100, attack=2, decay=30)
         ph[n] = Phoneme(segs, s, s, jongman_bands(place),
@@ -540,7 +546,7 @@ def build(v):
         ph[53] = Phoneme(segments_fricative(-30, 120), xs, xs, frication_bands(1400 * v.s[1], 500, 1500),
                          "ach-Laut: noise 1-2 kHz near a back vowel's F2 (notes, estimate)")
         cs = klatt_slot(v, "Y")
-        ph[54] = Phoneme(segments_fricative(-8, 120), cs, cs, frication_bands(3750, 600, 900),
+        ph[54] = Phoneme(segments_fricative(-8 + FRICATION_GAIN_DB, 120), cs, cs, frication_bands(3750, 600, 900),
                          "ich-Laut: noise mainly 3-4.5 kHz (notes, estimate); formants of Y")
     else:
         for n, sub in EN_SUBSTITUTE.items():

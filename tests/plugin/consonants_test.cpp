@@ -232,7 +232,8 @@ TEST(Consonants, SIsBrighterThanShAndIchThanAch) {
 }
 
 TEST(Consonants, VoicedFricativesCarryAVoiceBarAndVoicelessOnesDoNot) {
-    // The part below 1 kHz in the middle of the frication against the vowel's.
+    // The part below 1 kHz early in the frication: for z, v, dh at most 20 dB
+    // under the vowel's; for s and f well under the noise above 2.5 kHz.
     struct Case {
         const char* fricative;
         bool voiced;
@@ -251,14 +252,15 @@ TEST(Consonants, VoicedFricativesCarryAVoiceBarAndVoicelessOnesDoNot) {
             size_t first = 0;
             while (first < t.all.size() && t.all[first] <= t.top - 45) ++first;
             ASSERT_LT(first, 100u) << what << ": silent";
-            double bar = 0, vowel = 0;
-            for (size_t i = first + 15; i < first + 45; ++i) bar += std::pow(10.0, t.low[i] / 10);
+            double bar = 0, noise = 0, vowel = 0;
+            for (size_t i = first + 15; i < first + 45; ++i)
+                bar += std::pow(10.0, t.low[i] / 10), noise += std::pow(10.0, t.high[i] / 10);
             for (size_t i = 300; i < 400; ++i) vowel += std::pow(10.0, t.low[i] / 10);
             double db = 10 * std::log10(bar / 30 / (vowel / 100));
             if (cases[w].voiced)
                 EXPECT_GT(db, -20) << what << ": the voice under the frication is " << db << " dB under the vowel";
-            else
-                EXPECT_LT(db, -27) << what << ": voiced " << db << " dB under the vowel";
+            else  // below 1 kHz only the noise's own tail, well under its part above 2.5 kHz
+                EXPECT_LT(10 * std::log10(bar / noise), -6) << what << ": voiced";
         }
     }
 }
