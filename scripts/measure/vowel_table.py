@@ -65,12 +65,12 @@ def measure(build, name):
         line = run([lyrena, "phonemes", "--lang", lang, word]).split()
         # English tokens carry a stress digit (IY1).
         v = next(t.rstrip("012") for t in line[1:] if t.rstrip("012") in vowels)
-        sung.append((word, v))
+        sung.append((word, v, line[-1].rstrip("012") == v))
     abc = os.path.join(work, name + ".abc")
     with open(abc, "w", encoding="utf-8") as f:
         f.write("X:1\nT:vowels\nM:4/4\nL:1/4\nQ:1/4=60\nK:C\n")
         f.write(" | ".join(pitch + "3 z" for _ in sung) + " |]\n")
-        f.write("w: " + " ".join(w for w, _ in sung) + "\n")
+        f.write("w: " + " ".join(w for w, _, _ in sung) + "\n")
     mid, wav = abc[:-4] + ".mid", abc[:-4] + ".wav"
     run(["abc2midi", abc, "-o", mid])
     # Master level 40 keeps the voice some 20 dB under the output stage's
@@ -83,7 +83,7 @@ def measure(build, name):
     rows = []
     with open(stretches, "w") as f:
         f.write("label start end\n")
-        for k, (word, v) in enumerate(sung):
+        for k, (word, v, open_end) in enumerate(sung):
             t0 = k * NOTE
             a, b = vowels[v][1], vowels[v][2]
             if a == b:
@@ -91,9 +91,11 @@ def measure(build, name):
                 rows.append((word, v, "A", a))
             else:
                 # The start is held until the glide, which arrives about 0.3 s
-                # before the note's end, where the coda's approach begins.
+                # before the note's end where a coda's approach begins, or at
+                # the end of an open syllable (its release fades the last 80 ms).
                 f.write("%d_A %.2f %.2f\n" % (k, t0 + 0.3, t0 + 1.8))
-                f.write("%d_B %.2f %.2f\n" % (k, t0 + 2.6, t0 + 2.76))
+                end = (2.82, 2.92) if open_end else (2.6, 2.76)
+                f.write("%d_B %.2f %.2f\n" % (k, t0 + end[0], t0 + end[1]))
                 rows += [(word, v, "A", a), (word, v, "B", b)]
     out = run(["praat", "--run", os.path.join(HERE, "formants.praat"), os.path.abspath(wav),
                os.path.abspath(stretches), str(ceiling), str(f0)]).split("\n")
