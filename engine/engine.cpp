@@ -447,6 +447,36 @@ void CEngine::render(float* out) {
             }
         }
         for (int band = 0; band < 3; ++band) CBiQuad::processStereo(pt.eq[band], pt.eq[3 + band], pt.buffer, kEngineBlock);
+        const CXPartEffects& fx = pt.effects;
+        if (!fx.distortionOn && !fx.delayOn && !fx.modulationOn) {
+            // Without insert effects the frames are independent: the buses
+            // in one pass the compiler vectorises, then energy and peak in
+            // frame order (the same sums as the loop below).
+            alignas(16) float mixed[2 * kEngineBlock];
+            for (int i = 0; i < kEngineBlock; ++i) {
+                float l = (pt.buffer[2 * i] + pt.breath[2 * i] + kDenormalGuard) * gl;
+                float r = (pt.buffer[2 * i + 1] + pt.breath[2 * i + 1] + kDenormalGuard) * gr;
+                mixed[2 * i] = l;
+                mixed[2 * i + 1] = r;
+                masterBus[2 * i] += l;
+                masterBus[2 * i + 1] += r;
+                reverbBus[2 * i] += l * rs;
+                reverbBus[2 * i + 1] += r * rs;
+                chorusBus[2 * i] += l * cs;
+                chorusBus[2 * i + 1] += r * cs;
+            }
+            for (int i = 0; i < kEngineBlock; ++i) {
+                float l = pt.buffer[2 * i] + pt.breath[2 * i];
+                float r = pt.buffer[2 * i + 1] + pt.breath[2 * i + 1];
+                energy += l * l + r * r;
+                float ml = mixed[2 * i] * mixed[2 * i], mr = mixed[2 * i + 1] * mixed[2 * i + 1];
+                if (ml >= peak) peak = ml;
+                if (mr >= peak) peak = mr;
+            }
+            pt.energy = energy;
+            pt.peak = peak;
+            continue;
+        }
         for (int i = 0; i < kEngineBlock; ++i) {
             float l = pt.buffer[2 * i] + pt.breath[2 * i];
             float r = pt.buffer[2 * i + 1] + pt.breath[2 * i + 1];

@@ -39,6 +39,7 @@ void CXNoiseSynth::init(const CTLParameter& curves) {
         binPitch[i] = i > 0 ? curves.pitchOfFrequency(float(i) * kBinHz) : 0.0f;
         binCos[i] = float(std::cos(kPi * i / 256));
         binCos2[i] = float(std::cos(2 * kPi * i / 256));
+        bandPosition(binPitch[i], binBand[i], binFrac[i]);
     }
     for (int j = 0; j < 24; ++j) clickShape[j] = float(1 - std::cos(j * kPi / 12));
     raisedCos.build(1024, 0.0, kPi / 1024, true, [](double ph) { return (std::cos(ph) + 1) / 2; });
@@ -93,9 +94,8 @@ void CXNoiseSynth::computeSpectra(CEngine& e, int p, int s) {
             }
         }
         v.noiseFormantSum[q] = r;
-        int b;
-        float frac;
-        bandPosition(pq, b, frac);
+        const int b = binBand[q];
+        const float frac = binFrac[q];
         float tn = interpolate(transfer, b, frac);
         float sb = interpolate(v.band, b, frac);
         v.noiseGainA[q] = v.spectralFlag ? (r + 0.05f) * sb * l * 0.0625f : sb * 0.000625f;

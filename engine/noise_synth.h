@@ -31,6 +31,8 @@ public:
     float window[256];
     float binPitch[256];
     float binCos[256], binCos2[256];  // cos(pi q / 256), cos(2 pi q / 256)
+    int binBand[256];                 // band of each bin's pitch (0..47) ...
+    float binFrac[256];               // ... and the fraction toward the next
     float clickShape[24];             // 1 - cos(j pi / 12)
 
 private:
