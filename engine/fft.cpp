@@ -57,7 +57,10 @@ void CFFT::complexTransform(float* re, float* im, bool inverse) const {
             // the a and b halves gathered by shuffles, the same operations
             // as the scalar loop below.
             const float c0 = cosTable[0], s0 = sign * sinTable[0];
-            const float c1 = cosTable[step], s1 = sign * sinTable[step];
+            // The first stage (step kHalf / 2) uses only the twiddle at 0: its
+            // step would read one past the tables.
+            const int second = half == 1 ? 0 : step;
+            const float c1 = cosTable[second], s1 = sign * sinTable[second];
             const __m128 wr = half == 1 ? _mm_set1_ps(c0) : _mm_setr_ps(c0, c1, c0, c1);
             const __m128 wi = half == 1 ? _mm_set1_ps(s0) : _mm_setr_ps(s0, s1, s0, s1);
             for (int start = 0; start < kHalf; start += 8) {
