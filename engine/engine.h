@@ -131,10 +131,9 @@ public:
     bool useSSE = true;
     bool useAVX = partialRendererHasAVX();  // with useSSE: the AVX renderer where the CPU has it
     bool useAVX512 = partialRendererHasAVX512();  // with useAVX: eight groups at once where the CPU has it
-    // With useSSE: lanes of the Spectral model's harmonic loop (4, 8 or 16).
-    // 8 where the CPU has AVX2: 16 lanes ran slower here, their table
-    // gathers cost more than the wider arithmetic saves.
-    int harmonicWidth = harmonicLevelsHasAVX2() ? 8 : 4;
+    // With useSSE: lanes of the Spectral model's harmonic loop (4, 8 or 16),
+    // the widest the CPU runs.
+    int harmonicWidth = harmonicLevelsHasAVX512() ? 16 : harmonicLevelsHasAVX2() ? 8 : 4;
 
     CXSpectralModel spectral;
     CXNoiseSynth noise;

@@ -92,6 +92,10 @@ namespace {
 inline F gather(const float* table, I index) {
     return F{table[index[0]], table[index[1]], table[index[2]], table[index[3]]};
 }
+inline void gatherPair(const float* table, I index, F& lo, F& hi) {
+    lo = gather(table, index);
+    hi = gather(table + 1, index);
+}
 inline bool anyLane(I mask) { return _mm_movemask_ps(__m128(mask)) != 0; }
 
 }  // namespace

@@ -3,8 +3,9 @@
 // anonymous namespace and compiles it for its instruction set, so the
 // instantiations never merge across units. The lanes repeat the scalar
 // reference's operations in the same order; only cos is a polynomial.
-// Before including: LYRENA_HL_WIDTH, and the lane helpers gather() (table
-// reads by index) and anyLane() (whether any mask lane is set).
+// Before including: LYRENA_HL_WIDTH; each unit then defines the lane helpers
+// gather() and gatherPair() (table reads by index) and anyLane() (whether
+// any mask lane is set).
 #pragma once
 
 #include "engine/harmonic_levels.h"
@@ -14,6 +15,8 @@ typedef float F __attribute__((vector_size(4 * W)));
 typedef int I __attribute__((vector_size(4 * W)));
 
 inline F gather(const float* table, I index);
+// table[index] and table[index + 1].
+inline void gatherPair(const float* table, I index, F& lo, F& hi);
 inline bool anyLane(I mask);
 
 inline F splat(float x) { return F{} + x; }
@@ -27,8 +30,9 @@ inline F toFloat(I x) { return __builtin_convertvector(x, F); }
 inline F lookup(const CXHarmonicFrame::Curve& t, F x) {
     F u = (x - t.origin) * t.scale;
     F clamped = minF(maxF(u, splat(0.0f)), splat(t.last));
-    I i = toInt(clamped) * 2;
-    return u * gather(t.segments, i) + gather(t.segments, i + 1);
+    F slope, offset;
+    gatherPair(t.segments, toInt(clamped) * 2, slope, offset);
+    return u * slope + offset;
 }
 
 // CPowFunc::value of t = x * kSize; lanes of `use` outside the table take
@@ -37,8 +41,9 @@ inline F powerValue(const CXHarmonicFrame& h, F t, I use) {
     I inTable = (t >= 0.0f) & (t < float(CPowFunc::kSize - 1));
     I i = toInt(select(inTable, t, splat(0.0f)));
     F frac = t - toFloat(i);
-    F lo = gather(h.powerTable, i);
-    F v = lo + frac * (gather(h.powerTable, i + 1) - lo);
+    F lo, hi;
+    gatherPair(h.powerTable, i, lo, hi);
+    F v = lo + frac * (hi - lo);
     I slow = use & ~inTable;
     if (anyLane(slow))
         for (int j = 0; j < W; ++j)
@@ -125,24 +130,36 @@ inline void harmonicLanes(const CXHarmonicFrame& h, const Lanes& in, F& frequenc
 
 inline void harmonicLevelsVector(const CXHarmonicFrame& h) {
     const int count = h.count;
-    for (int i = 0; i < count; i += W) {
-        // The last group repeats its last harmonic in the unused lanes.
-        Lanes in = {};
-        int n[W];
-        for (int j = 0; j < W; ++j) {
-            const int at = i + j < count ? i + j : count - 1;
-            n[j] = h.number[at];
-            in.pitch[j] = h.pitch[at];
-            in.sourceLevel[j] = h.sourceLevel[n[j]];
-            in.bandLevel[j] = h.bandLevel[h.band[at]];
-            in.first[j] = n[j] > 1 ? 0 : -1;
-        }
+    int i = 0;
+    for (; i + W <= count; i += W) {
+        Lanes in;
+        I n, band;
+        __builtin_memcpy(&in.pitch, h.pitch + i, sizeof(F));
+        __builtin_memcpy(&n, h.number + i, sizeof(I));
+        __builtin_memcpy(&band, h.band + i, sizeof(I));
+        in.sourceLevel = gather(h.sourceLevel, n);
+        in.bandLevel = gather(h.bandLevel, band);
+        in.first = n <= 1;
         F f, a;
         harmonicLanes(h, in, f, a);
-        const int m = count - i < W ? count - i : W;
-        for (int j = 0; j < m; ++j) {
-            h.frequencyOut[i + j] = f[j];
-            h.levelOut[i + j] = a[j];
-        }
+        __builtin_memcpy(h.frequencyOut + i, &f, sizeof(F));
+        __builtin_memcpy(h.levelOut + i, &a, sizeof(F));
+    }
+    if (i == count) return;
+    // The last group repeats its last harmonic in the unused lanes.
+    Lanes in = {};
+    for (int j = 0; j < W; ++j) {
+        const int at = i + j < count ? i + j : count - 1;
+        const int n = h.number[at];
+        in.pitch[j] = h.pitch[at];
+        in.sourceLevel[j] = h.sourceLevel[n];
+        in.bandLevel[j] = h.bandLevel[h.band[at]];
+        in.first[j] = n > 1 ? 0 : -1;
+    }
+    F f, a;
+    harmonicLanes(h, in, f, a);
+    for (int j = 0; i + j < count; ++j) {
+        h.frequencyOut[i + j] = f[j];
+        h.levelOut[i + j] = a[j];
     }
 }
