@@ -469,10 +469,18 @@ void CEngine::render(float* out) {
                 float l = pt.buffer[2 * i] + pt.breath[2 * i];
                 float r = pt.buffer[2 * i + 1] + pt.breath[2 * i + 1];
                 energy += l * l + r * r;
-                float ml = mixed[2 * i] * mixed[2 * i], mr = mixed[2 * i + 1] * mixed[2 * i + 1];
-                if (ml >= peak) peak = ml;
-                if (mr >= peak) peak = mr;
             }
+            // The largest square in four interleaved runs: the same maximum
+            // (squares have no sign and a NaN is never taken), without one
+            // long chain of comparisons.
+            float top[4] = {peak, peak, peak, peak};
+            for (int j = 0; j < 2 * kEngineBlock; j += 4)
+                for (int q = 0; q < 4; ++q) {
+                    float m = mixed[j + q] * mixed[j + q];
+                    if (m >= top[q]) top[q] = m;
+                }
+            for (float m : top)
+                if (m >= peak) peak = m;
             pt.energy = energy;
             pt.peak = peak;
             continue;

@@ -23,12 +23,41 @@ inline float interpolate(const float* curve, int b, float frac) {
     return b < 47 ? curve[b] + frac * (curve[b + 1] - curve[b]) : curve[47];
 }
 
-inline float whiteSample(uint32_t& state) {
-    state = state * 1664525u + 1013904223u;
+constexpr uint32_t kMul = 1664525u, kAdd = 1013904223u;
+
+inline float whiteValue(uint32_t state) {
     uint32_t bits = (state & 0x7FFFFFu) | 0x3F800000u;
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f - 1.0f;
+}
+
+// The generator's step taken n times at once: state -> mul * state + add.
+struct Jump {
+    uint32_t mul = 1, add = 0;
+    constexpr explicit Jump(int n) {
+        for (int i = 0; i < n; ++i) {
+            mul *= kMul;
+            add = add * kMul + kAdd;
+        }
+    }
+    constexpr uint32_t operator()(uint32_t s) const { return s * mul + add; }
+};
+constexpr Jump kStep4(4), kStepBlock(CFFT::kSize);
+
+// One synthesis block of white noise: four interleaved runs of the
+// generator, each jumping four steps, give the same sequence without one
+// long chain of multiplies.
+void whiteBlock(uint32_t& state, float* out) {
+    uint32_t s[4];
+    s[0] = state * kMul + kAdd;
+    for (int q = 1; q < 4; ++q) s[q] = s[q - 1] * kMul + kAdd;
+    for (int i = 0; i < CFFT::kSize; i += 4)
+        for (int q = 0; q < 4; ++q) {
+            out[i + q] = whiteValue(s[q]);
+            if (i + 4 < CFFT::kSize) s[q] = kStep4(s[q]);
+        }
+    state = kStepBlock(state);
 }
 
 }  // namespace
@@ -115,10 +144,10 @@ void CXNoiseSynth::synthesise(CEngine& e, int p, int s, int stream) {
     if (largest == 0) {
         // A silent spectrum filters to silence: skip both transforms but keep
         // the generator's sequence as if they had run.
-        for (int i = 0; i < CFFT::kSize; ++i) pt.noiseState = pt.noiseState * 1664525u + 1013904223u;
+        pt.noiseState = kStepBlock(pt.noiseState);
         std::memset(fresh, 0, sizeof fresh);
     } else {
-        for (int i = 0; i < CFFT::kSize; ++i) white[i] = whiteSample(pt.noiseState);
+        whiteBlock(pt.noiseState, white);
         e.fft.forward(white, re, im);
         for (int q = 0; q < 256; ++q) {
             float g = gains[q] * extra;
