@@ -32,12 +32,12 @@ endforeach()
 add_custom_target(lyrena_phoneme_sets ALL DEPENDS ${LYRENA_PHONEME_OUTPUTS})
 
 # The default song, a four-part round, generated from data/default/round.abc
-# by abc2midi and the lyrena tool. It goes to default/ of the build, not yet
-# into the installation folder: the plug-in loads a Default.qlp there at
-# start, and the tests still expect the start-up state.
+# by abc2midi and the lyrena tool into the installation folder, where the
+# plug-in loads it at start. The tests use an installation folder of their
+# own without it (tests/CMakeLists.txt).
 find_program(LYRENA_ABC2MIDI abc2midi)
 if(LYRENA_ABC2MIDI)
-  set(LYRENA_DEFAULT_PROJECT ${CMAKE_BINARY_DIR}/default/Default.qlp)
+  set(LYRENA_DEFAULT_PROJECT ${LYRENA_INSTALL_DIR}/Default.qlp)
   add_custom_command(
     OUTPUT ${LYRENA_DEFAULT_PROJECT}
     COMMAND ${CMAKE_COMMAND} -E env LYRENA_HOME=${LYRENA_INSTALL_DIR}/
@@ -47,4 +47,6 @@ if(LYRENA_ABC2MIDI)
             ${CMAKE_SOURCE_DIR}/data/default/make_default.sh
     COMMENT "Generating the default project")
   add_custom_target(lyrena_default_project ALL DEPENDS ${LYRENA_DEFAULT_PROJECT})
+else()
+  message(WARNING "abc2midi not found: the installation folder gets no default project (Default.qlp)")
 endif()

@@ -2,11 +2,12 @@
 # Installs the Debian packages the build and the tests need, if missing.
 set -u
 
-required=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev)
-# Third-party plug-ins for the host compatibility test, and the MIDI writers of
-# the import tests (abcmidi, lilypond), the formant tracker of the measurement
-# scripts (praat); the tests skip without them.
-optional=(dpf-plugins-vst abcmidi lilypond praat)
+required=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev abcmidi)
+# abcmidi writes the default song's MIDI files for the installation folder.
+# Third-party plug-ins for the host compatibility test, LilyPond for an import
+# test, the formant tracker of the measurement scripts (praat); the tests skip
+# without them.
+optional=(dpf-plugins-vst lilypond praat)
 
 missing() {
   for p in "$@"; do

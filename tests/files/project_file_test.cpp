@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "files/cu_file.h"
+#include "files/global_data.h"
 #include "files/project_file.h"
 #include "plugin/vst_synth.h"
 #include "score/sequencer.h"
@@ -136,6 +138,17 @@ TEST(ProjectFile, VoicePresets) {
     ASSERT_TRUE(CProjectFile::loadVoice(*c, temp("v3.qlv").c_str()));
     c->getParameters().phonemes[0].formant(3, 2, f, l, w);
     EXPECT_NE(f, 2222.0f);
+}
+
+TEST(ProjectFile, InstalledDefaultProjectIsLoadedAtStart) {
+    char previous[sizeof globalData().installFolder];
+    std::memcpy(previous, globalData().installFolder, sizeof previous);
+    std::snprintf(globalData().installFolder, sizeof globalData().installFolder, "%s", std::getenv("LYRENA_INSTALL"));
+    auto synth = std::make_unique<CVSTSynth>(quietHost);
+    std::memcpy(globalData().installFolder, previous, sizeof previous);
+    CSequencer* seq = synth->getSequencer();
+    ASSERT_NE(seq, nullptr);
+    for (int p = 0; p < 8; ++p) EXPECT_EQ(seq->lists[p].noteCount() > 0, p < 4) << "part " << p + 1;
 }
 
 TEST(ProjectFile, MissingDefaultProjectKeepsTheStartUpPrograms) {

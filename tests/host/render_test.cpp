@@ -61,10 +61,11 @@ std::string slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
-CliRun render(const std::string& args) {
+// env: variable settings put before the command ("LYRENA_HOME=... ").
+CliRun render(const std::string& args, const std::string& env = "") {
     std::string dir = workDir();
-    std::string cmd = "'" + std::string(std::getenv("LYRENA_CLI")) + "' render " + args + " >'" + dir + "/stdout' 2>'" +
-                      dir + "/stderr'";
+    std::string cmd = env + "'" + std::string(std::getenv("LYRENA_CLI")) + "' render " + args + " >'" + dir +
+                      "/stdout' 2>'" + dir + "/stderr'";
     int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(dir + "/stdout"), slurp(dir + "/stderr")};
 }
@@ -336,6 +337,37 @@ TEST(Render, MixAndVoiceValuesShapeTheParts) {
     CliRun again = render("'" + dir + "/left.qlp' --rate 22050 -o '" + dir + "/again.wav'");
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_GT(leftShare(readWave(slurp(dir + "/again.wav"))), 0.95) << "the project keeps the pan";
+}
+
+// The installed default project: the plug-in loads it at start, all four
+// choir parts sing (each heard alone with the others' levels at 0), and the
+// whole song stays below full scale, so nothing saturates or is scaled.
+TEST(Render, DefaultProjectSingsInEveryPartWithHeadroom) {
+    const std::string install = std::getenv("LYRENA_INSTALL");
+    const std::string project = install + "Default.qlp";
+    ASSERT_TRUE(std::ifstream(project).good()) << "the build installs " << project;
+    const std::string env = "LYRENA_HOME='" + install + "' ";
+    const std::string dir = workDir();
+
+    CliRun all = render("'" + project + "' --rate 22050 -o '" + dir + "/all.wav'", env);
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(all.out.find("scaled from"), std::string::npos) << all.out;
+    Wave song = readWave(slurp(dir + "/all.wav"));
+    float peak = 0;
+    for (size_t i = 0; i < song.left.size(); ++i) peak = std::max({peak, std::fabs(song.left[i]), std::fabs(song.right[i])});
+    EXPECT_LT(peak, 0.89f) << "at least 1 dB of headroom";
+    EXPECT_GT(peak, 0.2f);
+
+    for (int part = 1; part <= 4; ++part) {
+        std::string others;
+        for (int p = 1; p <= 4; ++p)
+            if (p != part) others += " --mix " + std::to_string(p) + ":level=0";
+        std::string wav = dir + "/part" + std::to_string(part) + ".wav";
+        CliRun solo = render("'" + project + "' --rate 22050" + others + " -o '" + wav + "'", env);
+        ASSERT_EQ(solo.status, 0) << solo.err;
+        Wave w = readWave(slurp(wav));
+        EXPECT_GT(rms(w.left, 0, w.left.size()) + rms(w.right, 0, w.right.size()), 0.01f) << "part " << part;
+    }
 }
 
 TEST(Render, UnknownWordsAreNamedAndTheSongStillSings) {
