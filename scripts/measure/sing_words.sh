@@ -12,6 +12,9 @@
 set -euo pipefail
 build=$1 out=$2 lang=$3 set=$4 note=$5
 shift 5
+# The start-up voices, not the default song's mix (its pans and reverb): the
+# build's test installation has the plug-in and data without Default.qlp.
+export LYRENA_HOME=${LYRENA_HOME:-$build/test-home/}
 mkdir -p "$out"
 for word in "$@"; do
     name=${word// /_}

@@ -78,6 +78,9 @@ def measure(build, name):
     # the saturation's distortion products fill the spectrum between the
     # formants. LYRENA_RENDER_ARGS adds options, e.g. "--param 1:1=0.7".
     extra = os.environ.get("LYRENA_RENDER_ARGS", "").split()
+    # The start-up voices, not the default song's mix (its pans and reverb):
+    # the build's test installation has the plug-in and data without it.
+    os.environ.setdefault("LYRENA_HOME", os.path.join(os.path.abspath(build), "test-home") + "/")
     run([lyrena, "render", mid, "-o", wav, "--set", name, "--lang", lang, "--master", "level=40"] + extra)
     stretches = os.path.join(work, name + ".txt")
     rows = []
