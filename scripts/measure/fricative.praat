@@ -85,7 +85,7 @@ selectObject: sound
 fricRms = Get root-mean-square: mid - half, mid + half
 part = Extract part: mid - half, mid + half, "Hamming", 1, "no"
 low = Resample: 22050, 50
-spec = To Spectrum: "yes"
+spectrum = To Spectrum: "yes"
 centroid = Get centre of gravity: 2
 Filter (pass Hann band): 1000, 0, 100
 centroid1k = Get centre of gravity: 2

@@ -37,11 +37,11 @@ endif
 procedure bands: .from, .to
     selectObject: sound
     .part = Extract part: .from, .to, "Hanning", 1, "no"
-    .spec = To Spectrum: "yes"
+    .spectrum = To Spectrum: "yes"
     .low = Get band energy: 0, 500
     .all = Get band energy: 0, 11000
     .upper = Get band energy: 1000, 3000
-    removeObject: .part, .spec
+    removeObject: .part, .spectrum
 endproc
 @bands: m - 0.015, m + 0.015
 nLow = bands.low
