@@ -62,16 +62,20 @@ bool parseFloat(const char* s, float lo, float hi, float& out) {
     return true;
 }
 
-bool parseChoir(const char* s, CWaveIO::ChoirSettings& out) {
-    out = kChoirDefaults;
-    std::string text(s);
+// "a,b,,c" -> "a", "b", "", "c" (an empty text is one empty field).
+std::vector<std::string> commaFields(const std::string& text) {
     std::vector<std::string> fields;
     for (size_t at = 0;;) {
         size_t comma = text.find(',', at);
-        fields.push_back(text.substr(at, comma - at));
-        if (comma == std::string::npos) break;
+        fields.push_back(text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        if (comma == std::string::npos) return fields;
         at = comma + 1;
     }
+}
+
+bool parseChoir(const char* s, CWaveIO::ChoirSettings& out) {
+    out = kChoirDefaults;
+    const std::vector<std::string> fields = commaFields(s);
     if (fields.size() > 5) return false;
     long voices = 0;
     if (!parseInt(fields[0].c_str(), 1, 64, voices)) return false;
@@ -93,11 +97,7 @@ const MixName kMasterNames[] = {{"level", 2},      {"pan", 3},     {"reverb", 4}
 
 // "NAME=V,NAME=V" into values of one part (or the master, part -1), in order.
 bool parseMix(const std::string& text, int part, const MixName* names, std::vector<SongMixValue>& out) {
-    size_t at = 0;
-    do {
-        size_t comma = text.find(',', at);
-        std::string field = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
-        at = comma == std::string::npos ? text.size() + 1 : comma + 1;
+    for (const std::string& field : commaFields(text)) {
         size_t eq = field.find('=');
         if (eq == std::string::npos) return false;
         const std::string name = field.substr(0, eq);
@@ -106,17 +106,13 @@ bool parseMix(const std::string& text, int part, const MixName* names, std::vect
         long v = 0;
         if (!m->name || !parseInt(field.c_str() + eq + 1, 0, m->entry < 0 ? 23 : 127, v)) return false;
         out.push_back({part, m->entry, int(v)});
-    } while (at <= text.size());
+    }
     return true;
 }
 
 // "P=X,P=X" voice parameters of part N, in order.
 bool parseParams(const std::string& text, int part, std::vector<SongVoiceValue>& out) {
-    size_t at = 0;
-    do {
-        size_t comma = text.find(',', at);
-        std::string field = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
-        at = comma == std::string::npos ? text.size() + 1 : comma + 1;
+    for (const std::string& field : commaFields(text)) {
         size_t eq = field.find('=');
         long entry = 0;
         float x = 0;
@@ -124,7 +120,7 @@ bool parseParams(const std::string& text, int part, std::vector<SongVoiceValue>&
             !parseFloat(field.c_str() + eq + 1, 0, 1, x))
             return false;
         out.push_back({part, int(entry), x});
-    } while (at <= text.size());
+    }
     return true;
 }
 

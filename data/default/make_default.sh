@@ -28,10 +28,9 @@ for p in 1 2 3 4 5 6 7 8; do
     4) strip=level=84,pan=74 ;;
     *) strip=level=80,pan=64 ;;
     esac
-    # Voice values: formants as the sets hold them (Gender in the middle) and
-    # partials up to about 100 harmonics, so the low voices keep their upper
-    # formants (the start-up programs stop at 15 harmonics: 1.1 kHz for a bass).
-    mix="$mix --mix $p:$strip,reverb=55 --param $p:4=0.504,32=0.394"
+    # About 100 harmonics (Partials 50; a new program sings 64, which end at
+    # 4.7 kHz on the bass's low D), so the low voices keep their upper formants.
+    mix="$mix --mix $p:$strip,reverb=55 --param $p:32=0.394"
 done
 "$lyrena" render --part 1:"$work/voice1.mid" --part 2:"$work/voice2.mid" --part 3:"$work/voice3.mid" \
     --part 4:"$work/voice4.mid" --set 1:FS05 --set 2:FS06 --set 3:FS07 --set 4:FS08 $mix --save-project "$out"
