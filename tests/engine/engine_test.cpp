@@ -11,6 +11,7 @@
 
 #include "engine/engine.h"
 #include "files/global_data.h"
+#include "tests/support/harmonic_envelope.h"
 
 // Counts heap allocations while `gCounting` is set.
 namespace {
@@ -167,17 +168,10 @@ TEST_F(EngineTest, VowelHasItsPitchAndFormantPeaks) {
     double f0 = 44100 / period;
     EXPECT_NEAR(f0, 110.0, 0.55);
 
-    // Harmonic amplitudes by correlation at multiples of the measured pitch.
-    std::vector<double> amp(41, 0);
-    for (int n = 1; n <= 40; ++n) {
-        double s = 0, co = 0;
-        for (size_t i = from; i < x.size(); ++i) {
-            double ph = 2 * M_PI * n * f0 * double(i) / 44100;
-            s += x[i] * std::sin(ph);
-            co += x[i] * std::cos(ph);
-        }
-        amp[size_t(n)] = std::hypot(s, co);
-    }
+    // Harmonic levels (dB) at multiples of the measured pitch: amp[n] is
+    // harmonic n.
+    std::vector<double> amp = envelope::harmonicLevels(x, 44100, from, x.size(), f0, 40);
+    amp.insert(amp.begin(), -1e9);
     // Each formant has a local maximum of the harmonic envelope within
     // about one and a half harmonics.
     for (double formant : {730.0, 1090.0, 2440.0, 3400.0}) {
