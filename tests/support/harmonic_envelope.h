@@ -1,14 +1,15 @@
 // F1 and F2 of a sung vowel from its harmonics: with the fundamental known
 // exactly, each harmonic's amplitude is the projection of the stretch onto
-// cos and sin at k f0, and a formant is a peak of that envelope, placed
-// between harmonics by a parabola through the log amplitudes of the peak
-// harmonic and its neighbours. Unlike linear prediction this reads the
-// synthesis' own formant placement at 110 and 220 Hz (linear prediction
-// leans toward single harmonics and toward the energy between formants);
-// its limits: a formant that lies two harmonics or less from a stronger one
-// shows no peak of its own.
+// cos and sin at k f0, and a formant is found as a two-pole resonance fitted
+// to the harmonics around an envelope peak, which places it between
+// harmonics however sparse they are. This is linear prediction of order two
+// on the harmonic amplitudes, local to each formant: unlike prediction over
+// the whole waveform it does not lean toward single harmonics at 110 and
+// 220 Hz. Its limits: two formants within about three harmonics of each
+// other, neither of them the lowest, show as one peak.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -44,8 +45,74 @@ inline std::vector<double> harmonicLevels(const std::vector<float>& x, double ra
     return db;
 }
 
-// Frequency of the envelope peak at harmonic index i (0-based: harmonic i + 1).
-inline double peakAt(const std::vector<double>& db, size_t i, double f0) {
+// Divides the source's loudness shelf out of harmonic levels, leaving the
+// formant filter's response: at Volume lane v every harmonic above the first
+// gets 0.8 (v - 0.5) x 0.2 level units (100 dB each) at 400..4000 Hz, 0.3 x
+// that at 4000..6000 Hz and minus 1 x above.
+inline void removeLoudnessShelf(std::vector<double>& db, double f0, double volumeLane) {
+    const double bt = (volumeLane - 0.5) * 0.2 * 100;
+    for (size_t i = 1; i < db.size(); ++i) {
+        const double hz = double(i + 1) * f0;
+        db[i] -= hz < 400 ? 0 : hz < 4000 ? 0.8 * bt : hz < 6000 ? 0.3 * bt : -bt;
+    }
+}
+
+// One resonance fitted to three harmonics. A two-pole resonator's power
+// response is 1 / (a + b cos w + c cos 2w) with its peak where cos w =
+// -b / (4 c), so three harmonic amplitudes fix it exactly for a lone
+// resonance wherever it falls between harmonics (a parabola through dB values
+// pulls it toward the nearest harmonic when harmonics are sparse).
+struct Resonance {
+    double f = 0;               // 0: the three points describe no resonance
+    double a = 0, b = 0, c = 0;  // inverse power relative to `peak`
+    double peak = 0;             // amplitude of the middle harmonic
+    double rate = 44100;
+
+    // The fitted resonance's amplitude at frequency hz.
+    double at(double hz) const {
+        const double w = 2 * kPi * hz / rate, d = a + b * std::cos(w) + c * std::cos(2 * w);
+        return f > 0 && d > 0 ? peak / std::sqrt(d) : 0;
+    }
+};
+
+// Fits amplitudes amp[i - 1 .. i + 1] (linear, harmonic j + 1 at index j);
+// accepts a peak within a harmonic of the middle one.
+inline Resonance fitResonance(const std::vector<double>& amp, size_t i, double f0, double rate = 44100) {
+    Resonance r;
+    r.rate = rate;
+    if (i == 0 || i + 1 >= amp.size() || amp[i] <= 0) return r;
+    double m[3][3], y[3];
+    for (int j = 0; j < 3; ++j) {
+        const double w = 2 * kPi * double(i + size_t(j)) * f0 / rate, v = amp[i - 1 + size_t(j)];
+        if (v <= 0) return r;
+        m[j][0] = 1, m[j][1] = std::cos(w), m[j][2] = std::cos(2 * w);
+        y[j] = (amp[i] / v) * (amp[i] / v);
+    }
+    auto det = [](double (*q)[3]) {
+        return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) - q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) +
+               q[0][2] * (q[1][0] * q[2][1] - q[1][1] * q[2][0]);
+    };
+    const double d = det(m);
+    if (d == 0) return r;
+    double x[3];
+    for (int k = 0; k < 3; ++k) {
+        double q[3][3];
+        for (int j = 0; j < 3; ++j)
+            for (int l = 0; l < 3; ++l) q[j][l] = l == k ? y[j] : m[j][l];
+        x[k] = det(q) / d;
+    }
+    r.a = x[0], r.b = x[1], r.c = x[2];
+    r.peak = amp[i];
+    const double cw = r.c > 0 ? -r.b / (4 * r.c) : 2;
+    if (cw > -1 && cw < 1) {
+        const double f = std::acos(cw) * rate / (2 * kPi);
+        if (f > double(i) * f0 && f < double(i + 2) * f0) r.f = f;
+    }
+    return r;
+}
+
+// Envelope peak at index i placed by a parabola through the dB values.
+inline double parabolaAt(const std::vector<double>& db, size_t i, double f0) {
     double k = double(i + 1);
     if (i > 0 && i + 1 < db.size()) {
         double a = db[i - 1], b = db[i], c = db[i + 1], d = a - 2 * b + c;
@@ -58,22 +125,51 @@ struct Peaks {
     double f1 = 0, f2 = 0;
 };
 
-// F1: the strongest harmonic between 150 and 1100 Hz; F2: the first local
-// maximum at least 150 Hz above F1 and below 3 kHz.
+// F1 is fitted at the strongest harmonic between 150 and 1100 Hz (through
+// harmonics 1..3 when that is the first). An F2 one to three harmonics above
+// a stronger F1 shows no clear peak of its own; it is looked for first, where
+// the amplitudes minus the fitted F1 resonance peak and F2 owns at least half
+// of the harmonic. Such an F2 also lifts F1's upper neighbour: when the fit
+// through F1's peak and its two lower neighbours reads F1 over 3 % lower than
+// the one through both neighbours, F1 is taken from the lower side. Otherwise
+// F2 is the first clear peak (1.5 dB above the dip before it) at least 150 Hz
+// above F1 and below 3 kHz.
 inline Peaks formantPeaks(const std::vector<double>& db, double f0) {
     Peaks p;
-    size_t best = db.size();
-    for (size_t i = 0; i < db.size(); ++i) {
+    const size_t n = db.size();
+    size_t best = n;
+    for (size_t i = 0; i < n; ++i) {
         double hz = double(i + 1) * f0;
-        if (hz >= 150 && hz <= 1100 && (best == db.size() || db[i] > db[best])) best = i;
+        if (hz >= 150 && hz <= 1100 && (best == n || db[i] > db[best])) best = i;
     }
-    if (best == db.size()) return p;
-    p.f1 = peakAt(db, best, f0);
-    for (size_t i = best + 1; i + 1 < db.size(); ++i) {
-        double hz = double(i + 1) * f0;
+    if (best == n || n < 3) return p;
+    std::vector<double> amp(n);
+    for (size_t i = 0; i < n; ++i) amp[i] = std::pow(10.0, db[i] / 20);
+    const Resonance whole = fitResonance(amp, best == 0 ? 1 : best, f0);
+    const Resonance lower = best >= 2 ? fitResonance(amp, best - 1, f0) : Resonance{};
+    p.f1 = whole.f > 0 ? whole.f : parabolaAt(db, best, f0);
+    const bool lifted = lower.f > 0 && whole.f > 0 && lower.f < 0.97 * whole.f;
+    const Resonance& r1 = lifted ? lower : whole;
+    if (r1.f > 0) {
+        std::vector<double> rest(n);
+        for (size_t i = 0; i < n; ++i) rest[i] = std::max(amp[i] - r1.at(double(i + 1) * f0), 1e-3 * amp[i]);
+        for (size_t i = best + 1; i + 1 < n && i <= best + 3; ++i) {
+            if (double(i + 1) * f0 < r1.f + 150 || rest[i] < rest[i - 1] || rest[i] < rest[i + 1]) continue;
+            if (!lifted && rest[i] < 0.5 * amp[i]) continue;
+            const Resonance r2 = fitResonance(rest, i, f0);
+            p.f1 = r1.f;
+            p.f2 = r2.f > 0 ? r2.f : double(i + 1) * f0;
+            return p;
+        }
+    }
+    double dip = 1e300;
+    for (size_t i = best + 1; i + 1 < n; ++i) {
+        const double hz = double(i + 1) * f0;
         if (hz > 3000) break;
-        if (hz >= p.f1 + 150 && db[i] >= db[i - 1] && db[i] >= db[i + 1]) {
-            p.f2 = peakAt(db, i, f0);
+        dip = std::min(dip, db[i]);
+        if (hz >= p.f1 + 150 && db[i] >= db[i - 1] && db[i] >= db[i + 1] && db[i] >= dip + 1.5) {
+            const Resonance r2 = fitResonance(amp, i, f0);
+            p.f2 = r2.f > 0 ? r2.f : parabolaAt(db, i, f0);
             break;
         }
     }
