@@ -5,13 +5,14 @@
 // harmonics however sparse they are. This is linear prediction of order two
 // on the harmonic amplitudes, local to each formant: unlike prediction over
 // the whole waveform it does not lean toward single harmonics at 110 and
-// 220 Hz. Its limits: two formants within about three harmonics of each
-// other, neither of them the lowest, show as one peak.
+// 220 Hz. An F2 close above F1 is read by fitting both at once. Its limit:
+// F2 and F3 within about three harmonics of each other show as one peak.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace envelope {
@@ -66,20 +67,21 @@ struct Resonance {
     double f = 0;               // 0: the three points describe no resonance
     double a = 0, b = 0, c = 0;  // inverse power relative to `peak`
     double peak = 0;             // amplitude of the middle harmonic
-    double rate = 44100;
 
     // The fitted resonance's amplitude at frequency hz.
     double at(double hz) const {
-        const double w = 2 * kPi * hz / rate, d = a + b * std::cos(w) + c * std::cos(2 * w);
+        const double w = 2 * kPi * hz / 44100, d = a + b * std::cos(w) + c * std::cos(2 * w);
         return f > 0 && d > 0 ? peak / std::sqrt(d) : 0;
     }
 };
 
 // Fits amplitudes amp[i - 1 .. i + 1] (linear, harmonic j + 1 at index j);
-// accepts a peak within a harmonic of the middle one.
-inline Resonance fitResonance(const std::vector<double>& amp, size_t i, double f0, double rate = 44100) {
+// accepts a peak within a harmonic of harmonic `near` (the middle one unless
+// given).
+inline Resonance fitResonance(const std::vector<double>& amp, size_t i, double f0, size_t near = SIZE_MAX) {
+    constexpr double rate = 44100;
+    if (near == SIZE_MAX) near = i;
     Resonance r;
-    r.rate = rate;
     if (i == 0 || i + 1 >= amp.size() || amp[i] <= 0) return r;
     double m[3][3], y[3];
     for (int j = 0; j < 3; ++j) {
@@ -106,7 +108,7 @@ inline Resonance fitResonance(const std::vector<double>& amp, size_t i, double f
     const double cw = r.c > 0 ? -r.b / (4 * r.c) : 2;
     if (cw > -1 && cw < 1) {
         const double f = std::acos(cw) * rate / (2 * kPi);
-        if (f > double(i) * f0 && f < double(i + 2) * f0) r.f = f;
+        if (f > double(near) * f0 && f < double(near + 2) * f0) r.f = f;
     }
     return r;
 }
@@ -121,19 +123,91 @@ inline double parabolaAt(const std::vector<double>& db, size_t i, double f0) {
     return k * f0;
 }
 
+// Amplitude at hz of a two-pole resonance peaking at f with bandwidth w (as
+// in a + b cos w + c cos 2w above), 1 at its peak.
+inline double resonanceShape(double f, double w, double hz) {
+    const double rate = 44100, r = 1 - kPi * w / rate, ct = 2 * r * std::cos(2 * kPi * f / rate) / (r * r + 1);
+    const double a1 = -2 * r * ct, a2 = r * r;
+    auto den = [&](double x) {
+        const double om = 2 * kPi * x / rate;
+        return a1 * a1 + 1 + a2 * a2 + 2 * (a1 + a1 * a2) * std::cos(om) + 2 * a2 * std::cos(2 * om);
+    };
+    return std::sqrt(den(f) / den(hz));
+}
+
+struct Pair {
+    double f1 = 0, f2 = 0;
+};
+
+// Two formants too close for a peak each: the sum of two resonances (free
+// frequencies, bandwidths 40..250 Hz, levels) and a constant floor fitted to
+// harmonics 1..last by least squares on the relative error, F1 within a
+// harmonic of `peak` and F2 between F1 + 100 Hz and a harmonic above `near`.
+// A coarse grid, then a finer one around its best point.
+inline Pair fitPair(const std::vector<double>& amp, double f0, double peak, double near, size_t last) {
+    Pair best;
+    double bestError = 1e300, bw1 = 0, bw2 = 0;
+    const double widths[] = {40, 60, 90, 130, 180, 250};
+    auto trial = [&](double f1, double f2, double w1, double w2) {
+        // Normal equations of sum ((l1 r1 + l2 r2 + c - a) / a)^2.
+        double m[3][3] = {}, v[3] = {};
+        for (size_t h = 0; h < last; ++h) {
+            const double hz = double(h + 1) * f0, g = 1 / amp[h];
+            const double x[3] = {resonanceShape(f1, w1, hz) * g, resonanceShape(f2, w2, hz) * g, g};
+            for (int j = 0; j < 3; ++j) {
+                for (int k = 0; k < 3; ++k) m[j][k] += x[j] * x[k];
+                v[j] += x[j];
+            }
+        }
+        auto det = [](double (*q)[3]) {
+            return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) -
+                   q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) + q[0][2] * (q[1][0] * q[2][1] - q[1][1] * q[2][0]);
+        };
+        const double d = det(m);
+        if (d == 0) return;
+        double l[3];
+        for (int k = 0; k < 3; ++k) {
+            double q[3][3];
+            for (int j = 0; j < 3; ++j)
+                for (int c = 0; c < 3; ++c) q[j][c] = c == k ? v[j] : m[j][c];
+            l[k] = det(q) / d;
+        }
+        if (l[0] <= 0 || l[1] <= 0 || l[2] < 0) return;
+        double e = 0;
+        for (size_t h = 0; h < last; ++h) {
+            const double hz = double(h + 1) * f0;
+            const double y = (l[0] * resonanceShape(f1, w1, hz) + l[1] * resonanceShape(f2, w2, hz) + l[2]) / amp[h] - 1;
+            e += y * y;
+        }
+        if (e < bestError) bestError = e, best.f1 = f1, best.f2 = f2, bw1 = w1, bw2 = w2;
+    };
+    for (double f1 = peak - f0; f1 <= peak + f0; f1 += 10)
+        for (double f2 = f1 + 100; f2 <= near + f0; f2 += 20)
+            for (double w1 : widths)
+                for (double w2 : widths) trial(f1, f2, w1, w2);
+    if (best.f1 <= 0) return best;
+    const Pair coarse = best;
+    const double w1 = bw1, w2 = bw2;
+    for (double f1 = coarse.f1 - 10; f1 <= coarse.f1 + 10; f1 += 1)
+        for (double f2 = coarse.f2 - 20; f2 <= coarse.f2 + 20; f2 += 2)
+            for (double s1 : {0.8, 1.0, 1.25})
+                for (double s2 : {0.8, 1.0, 1.25}) trial(f1, f2, w1 * s1, w2 * s2);
+    return best;
+}
+
 struct Peaks {
     double f1 = 0, f2 = 0;
 };
 
 // F1 is fitted at the strongest harmonic between 150 and 1100 Hz (through
 // harmonics 1..3 when that is the first). An F2 one to three harmonics above
-// a stronger F1 shows no clear peak of its own; it is looked for first, where
+// a stronger F1 shows no clear peak of its own; it is looked for first: where
 // the amplitudes minus the fitted F1 resonance peak and F2 owns at least half
-// of the harmonic. Such an F2 also lifts F1's upper neighbour: when the fit
-// through F1's peak and its two lower neighbours reads F1 over 3 % lower than
-// the one through both neighbours, F1 is taken from the lower side. Otherwise
-// F2 is the first clear peak (1.5 dB above the dip before it) at least 150 Hz
-// above F1 and below 3 kHz.
+// of the harmonic, or where F1's resonance fitted on its lower side (which F2
+// barely reaches) reads over 3 % lower than the one through both neighbours.
+// Such a pair is read by fitPair. Otherwise F2 is the first clear peak
+// (1.5 dB above the dip before it) at least 150 Hz above F1 and below 3 kHz,
+// fitted without F1's skirt.
 inline Peaks formantPeaks(const std::vector<double>& db, double f0) {
     Peaks p;
     const size_t n = db.size();
@@ -146,7 +220,7 @@ inline Peaks formantPeaks(const std::vector<double>& db, double f0) {
     std::vector<double> amp(n);
     for (size_t i = 0; i < n; ++i) amp[i] = std::pow(10.0, db[i] / 20);
     const Resonance whole = fitResonance(amp, best == 0 ? 1 : best, f0);
-    const Resonance lower = best >= 2 ? fitResonance(amp, best - 1, f0) : Resonance{};
+    const Resonance lower = best >= 2 ? fitResonance(amp, best - 1, f0, best) : Resonance{};
     p.f1 = whole.f > 0 ? whole.f : parabolaAt(db, best, f0);
     const bool lifted = lower.f > 0 && whole.f > 0 && lower.f < 0.97 * whole.f;
     const Resonance& r1 = lifted ? lower : whole;
@@ -156,9 +230,9 @@ inline Peaks formantPeaks(const std::vector<double>& db, double f0) {
         for (size_t i = best + 1; i + 1 < n && i <= best + 3; ++i) {
             if (double(i + 1) * f0 < r1.f + 150 || rest[i] < rest[i - 1] || rest[i] < rest[i + 1]) continue;
             if (!lifted && rest[i] < 0.5 * amp[i]) continue;
-            const Resonance r2 = fitResonance(rest, i, f0);
-            p.f1 = r1.f;
-            p.f2 = r2.f > 0 ? r2.f : double(i + 1) * f0;
+            const Pair pair = fitPair(amp, f0, double(best + 1) * f0, double(i + 1) * f0, std::min(n, i + 4));
+            p.f1 = pair.f1 > 0 ? pair.f1 : r1.f;
+            p.f2 = pair.f1 > 0 ? pair.f2 : double(i + 1) * f0;
             return p;
         }
     }
@@ -168,7 +242,12 @@ inline Peaks formantPeaks(const std::vector<double>& db, double f0) {
         if (hz > 3000) break;
         dip = std::min(dip, db[i]);
         if (hz >= p.f1 + 150 && db[i] >= db[i - 1] && db[i] >= db[i + 1] && db[i] >= dip + 1.5) {
-            const Resonance r2 = fitResonance(amp, i, f0);
+            // Fitted without F1's skirt where F1's resonance is known.
+            std::vector<double> rest(amp);
+            if (whole.f > 0)
+                for (size_t j = 0; j < n; ++j) rest[j] = std::max(amp[j] - whole.at(double(j + 1) * f0), 1e-3 * amp[j]);
+            Resonance r2 = fitResonance(rest, i, f0);
+            if (r2.f <= 0) r2 = fitResonance(amp, i, f0);
             p.f2 = r2.f > 0 ? r2.f : parabolaAt(db, i, f0);
             break;
         }
