@@ -21,7 +21,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 # Words whose stressed vowel is the one measured; the dictionary decides the
 # phonemes, the script reads them back with `lyrena phonemes`.
-ENGLISH = ["heed", "hid", "hade", "head", "had", "hot", "hawk", "hoed", "hood", "who'd", "hud", "heard", "hide",
+# "hoed" is not in the dictionary, whose prefix rule would sing "hoedown":
+# OW is sung in "bode".
+ENGLISH = ["heed", "hid", "hade", "head", "had", "hot", "hawk", "bode", "hood", "who'd", "hud", "heard", "hide",
            "how'd", "hoyt"]
 GERMAN = ["Hieb", "hin", "Beet", "Bett", "Bär", "Bahn", "hat", "Hof", "Hund", "Hut", "kühn", "dünn", "schön",
           "zwölf", "Haus", "heiß", "Heu"]
