@@ -43,7 +43,9 @@ if(LYRENA_ABC2MIDI)
     COMMAND ${CMAKE_COMMAND} -E env LYRENA_HOME=${LYRENA_INSTALL_DIR}/
             sh ${CMAKE_SOURCE_DIR}/data/default/make_default.sh $<TARGET_FILE:lyrena> ${LYRENA_ABC2MIDI}
             ${CMAKE_BINARY_DIR}/default ${LYRENA_DEFAULT_PROJECT}
-    DEPENDS lyrena lyrena_phoneme_sets ${CMAKE_SOURCE_DIR}/data/default/round.abc
+    # The song holds its parts' phoneme sets and looked-up words: a changed
+    # set or dictionary makes it again.
+    DEPENDS lyrena ${LYRENA_PHONEME_OUTPUTS} ${LYRENA_DATA_OUTPUTS} ${CMAKE_SOURCE_DIR}/data/default/round.abc
             ${CMAKE_SOURCE_DIR}/data/default/make_default.sh
     COMMENT "Generating the default project")
   add_custom_target(lyrena_default_project ALL DEPENDS ${LYRENA_DEFAULT_PROJECT})

@@ -251,8 +251,10 @@ def vowel_slot(v, target, sung_vowel, arpa):
     if v.sung:
         sf, sa, sb = SUNG[v.sung][sung_vowel]
         # The sung voice's F3..F5 (the singer's formant cluster of the men's
-        # voices); r-coloured ER keeps its low spoken F3.
-        if arpa != "ER" and sf[2] > F[1] + 150:
+        # voices); r-coloured ER keeps its low spoken F3, and so does a vowel
+        # whose spoken F2 lies within 500 Hz under the sung F3, where the
+        # stronger F3 would swallow F2's peak.
+        if arpa != "ER" and sf[2] > F[1] + 500:
             F[2] = sf[2]
         F = F[:3] + [sf[3], sf[4]]
         F = monotone(F) + upper[1:]

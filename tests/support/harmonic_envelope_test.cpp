@@ -46,6 +46,7 @@ TEST(HarmonicEnvelope, ReadsF1AndF2BetweenSparseHarmonics) {
         {"AO high", 220, {{804, 1, 90}, {1188, 0.447, 100}, {2824, 0.02, 80}}},
         {"AH high", 220, {{760, 1, 90}, {1416, 0.3, 100}, {2800, 0.03, 120}}},
         {"OW high", 220, {{472, 1, 80}, {996, 0.282, 70}, {2828, 0.022, 70}}},
+        {"OW narrow", 220, {{472, 1, 50}, {996, 0.158, 60}, {2700, 0.0178, 170}}},
     };
     for (const Case& c : cases) {
         const envelope::Peaks p = envelope::formantPeaks(harmonicDb(c.f0, c.formants), c.f0);
