@@ -58,6 +58,23 @@ inline void removeLoudnessShelf(std::vector<double>& db, double f0, double volum
     }
 }
 
+// Solves m x = v (3 x 3) by Cramer's rule; false when m is singular.
+inline bool solve3(const double (&m)[3][3], const double (&v)[3], double (&x)[3]) {
+    auto det = [](const double (&q)[3][3]) {
+        return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) - q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) +
+               q[0][2] * (q[1][0] * q[2][1] - q[1][1] * q[2][0]);
+    };
+    const double d = det(m);
+    if (d == 0) return false;
+    for (int k = 0; k < 3; ++k) {
+        double q[3][3];
+        for (int j = 0; j < 3; ++j)
+            for (int l = 0; l < 3; ++l) q[j][l] = l == k ? v[j] : m[j][l];
+        x[k] = det(q) / d;
+    }
+    return true;
+}
+
 // One resonance fitted to three harmonics. A two-pole resonator's power
 // response is 1 / (a + b cos w + c cos 2w) with its peak where cos w =
 // -b / (4 c), so three harmonic amplitudes fix it exactly for a lone
@@ -90,19 +107,8 @@ inline Resonance fitResonance(const std::vector<double>& amp, size_t i, double f
         m[j][0] = 1, m[j][1] = std::cos(w), m[j][2] = std::cos(2 * w);
         y[j] = (amp[i] / v) * (amp[i] / v);
     }
-    auto det = [](double (*q)[3]) {
-        return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) - q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) +
-               q[0][2] * (q[1][0] * q[2][1] - q[1][1] * q[2][0]);
-    };
-    const double d = det(m);
-    if (d == 0) return r;
     double x[3];
-    for (int k = 0; k < 3; ++k) {
-        double q[3][3];
-        for (int j = 0; j < 3; ++j)
-            for (int l = 0; l < 3; ++l) q[j][l] = l == k ? y[j] : m[j][l];
-        x[k] = det(q) / d;
-    }
+    if (!solve3(m, y, x)) return r;
     r.a = x[0], r.b = x[1], r.c = x[2];
     r.peak = amp[i];
     const double cw = r.c > 0 ? -r.b / (4 * r.c) : 2;
@@ -159,19 +165,8 @@ inline Pair fitPair(const std::vector<double>& amp, double f0, double peak, doub
                 v[j] += x[j];
             }
         }
-        auto det = [](double (*q)[3]) {
-            return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) -
-                   q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) + q[0][2] * (q[1][0] * q[2][1] - q[1][1] * q[2][0]);
-        };
-        const double d = det(m);
-        if (d == 0) return;
         double l[3];
-        for (int k = 0; k < 3; ++k) {
-            double q[3][3];
-            for (int j = 0; j < 3; ++j)
-                for (int c = 0; c < 3; ++c) q[j][c] = c == k ? v[j] : m[j][c];
-            l[k] = det(q) / d;
-        }
+        if (!solve3(m, v, l)) return;
         if (l[0] <= 0 || l[1] <= 0 || l[2] < 0) return;
         double e = 0;
         for (size_t h = 0; h < last; ++h) {
@@ -181,7 +176,7 @@ inline Pair fitPair(const std::vector<double>& amp, double f0, double peak, doub
         }
         if (e < bestError) bestError = e, best.f1 = f1, best.f2 = f2, bw1 = w1, bw2 = w2;
     };
-    for (double f1 = peak - f0; f1 <= peak + f0; f1 += 10)
+    for (double f1 = std::max(peak - f0, 0.5 * f0); f1 <= peak + f0; f1 += 10)
         for (double f2 = f1 + 100; f2 <= near + f0; f2 += 20)
             for (double w1 : widths)
                 for (double w2 : widths) trial(f1, f2, w1, w2);
