@@ -180,11 +180,6 @@ double centroid(const std::vector<float>& x, size_t middle) {
     return den > 0 ? num / den : 0;
 }
 
-double fricationCentroid(const Take& t) {
-    Stretch r = frication(t);
-    return r.length < 20 ? 0 : centroid(t.x, (r.from + r.length / 2) * kMs);
-}
-
 // A word that ends in a fricative: its centroid 30 ms before the sound ends
 // (ach lies below 2.5 kHz, so the frication run does not find it).
 double endCentroid(const Take& t) {
@@ -385,8 +380,9 @@ TEST(Consonants, NoSilenceBetweenAVowelAndTheFricativeAfterIt) {
             ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
             for (size_t w = 0; w < c.words.size(); ++w) {
                 const Take t = takeOf(song, w);
-                if (c.voices == kEnglish)
+                if (c.voices == kEnglish) {
                     EXPECT_GE(frication(t).length, 30u) << voice.set << " word " << w << ": no frication";
+                }
                 EXPECT_LT(longestSilence(t), 10u) << voice.set << " word " << w << " ends in "
                                                   << c.words[w].back() << ": a silence inside the word";
             }
