@@ -18,6 +18,9 @@
 namespace envelope {
 
 constexpr double kPi = 3.14159265358979323846;
+// The synthesis computes its formant resonators at 44.1 kHz whatever the
+// output rate, and so do the fits below.
+constexpr double kResonatorRate = 44100;
 
 // dB amplitude of harmonics 1..count of x[from, to) at f0 (the stretch is cut
 // to a whole number of periods).
@@ -87,7 +90,7 @@ struct Resonance {
 
     // The fitted resonance's amplitude at frequency hz.
     double at(double hz) const {
-        const double w = 2 * kPi * hz / 44100, d = a + b * std::cos(w) + c * std::cos(2 * w);
+        const double w = 2 * kPi * hz / kResonatorRate, d = a + b * std::cos(w) + c * std::cos(2 * w);
         return f > 0 && d > 0 ? peak / std::sqrt(d) : 0;
     }
 };
@@ -96,7 +99,7 @@ struct Resonance {
 // accepts a peak within a harmonic of harmonic `near` (the middle one unless
 // given).
 inline Resonance fitResonance(const std::vector<double>& amp, size_t i, double f0, size_t near = SIZE_MAX) {
-    constexpr double rate = 44100;
+    constexpr double rate = kResonatorRate;
     if (near == SIZE_MAX) near = i;
     Resonance r;
     if (i == 0 || i + 1 >= amp.size() || amp[i] <= 0) return r;
@@ -132,7 +135,7 @@ inline double parabolaAt(const std::vector<double>& db, size_t i, double f0) {
 // Amplitude at hz of a two-pole resonance peaking at f with bandwidth w (as
 // in a + b cos w + c cos 2w above), 1 at its peak.
 inline double resonanceShape(double f, double w, double hz) {
-    const double rate = 44100, r = 1 - kPi * w / rate, ct = 2 * r * std::cos(2 * kPi * f / rate) / (r * r + 1);
+    const double rate = kResonatorRate, r = 1 - kPi * w / rate, ct = 2 * r * std::cos(2 * kPi * f / rate) / (r * r + 1);
     const double a1 = -2 * r * ct, a2 = r * r;
     auto den = [&](double x) {
         const double om = 2 * kPi * x / rate;
