@@ -21,6 +21,7 @@ public:
         waves = w;
         curves = c;
     }
+    using CXModulBase::init;  // the ramp form stays callable beside this one
     // Waveform set (0, the sawtooth), jitter and shimmer amounts 0..1.
     void init(int waveform, float jitter, float shimmer);
     // Pitch value P (1.0 = half a cycle per sample at any rate); the glide
@@ -86,6 +87,7 @@ public:
     void setRate(double rate) {
         for (CXOscillator& o : osc) o.setRate(rate);
     }
+    using CXModulBase::init;
     // Sounds the first count oscillators (1..16).
     void init(int count, float jitter, float shimmer);
     // Oscillator i sings P (1 + offset_i d) + shift: the detune scales the
