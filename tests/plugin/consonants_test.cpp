@@ -141,6 +141,20 @@ Take takeOf(const std::vector<float>& song, size_t word) {
     return t;
 }
 
+// Each word's take as the voice sings the words; none, with the failure
+// recorded, when it cannot sing them.
+std::vector<Take> takes(const Voice& voice, const std::vector<Word>& words) {
+    std::string error;
+    std::vector<float> song = sing(voice, words, error);
+    std::vector<Take> out;
+    if (song.empty()) {
+        ADD_FAILURE() << voice.set << ": " << error;
+        return out;
+    }
+    for (size_t w = 0; w < words.size(); ++w) out.push_back(takeOf(song, w));
+    return out;
+}
+
 // The frication: the longest run of milliseconds in which the part above
 // 2.5 kHz outweighs the part below 1 kHz while the sound is loud.
 struct Stretch {
@@ -215,10 +229,9 @@ TEST(Consonants, SIsBrighterThanShAndIchThanAch) {
     for (const Case& c : cases)
         for (int v = 0; v < 2; ++v) {
             const Voice& voice = c.voices[v];
-            std::string error;
-            std::vector<float> song = sing(voice, c.words, error);
-            ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
-            double bright = endCentroid(takeOf(song, 0)), dark = endCentroid(takeOf(song, 1));
+            const std::vector<Take> all = takes(voice, c.words);
+            ASSERT_EQ(all.size(), 2u);
+            double bright = endCentroid(all[0]), dark = endCentroid(all[1]);
             std::string what = std::string(voice.set) + " " + c.words[0][0] + c.words[0][1] + " against " +
                                c.words[1][0] + c.words[1][1];
             ASSERT_GT(dark, 0) << what << ": no frication found";
@@ -236,11 +249,9 @@ TEST(Consonants, VoicedFricativesCarryAVoiceBarAndVoicelessOnesDoNot) {
     std::vector<Word> words;
     for (const Case& c : cases) words.push_back({c.fricative, "IY"});
     for (const Voice& voice : kEnglish) {
-        std::string error;
-        std::vector<float> song = sing(voice, words, error);
-        ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
-        for (size_t w = 0; w < words.size(); ++w) {
-            const Take t = takeOf(song, w);
+        const std::vector<Take> all = takes(voice, words);
+        for (size_t w = 0; w < all.size(); ++w) {
+            const Take& t = all[w];
             std::string what = std::string(voice.set) + " " + cases[w].fricative;
             // The fricative opens the note: 15 to 45 ms after the sound starts,
             // past the voice's onset ramp (the shortest, dh, lasts about 70 ms).
@@ -267,11 +278,9 @@ TEST(Consonants, NasalsHumWithWeakUpperFormants) {
     // reached its murmur sang it as loud as the vowel.
     const std::vector<Word> words = {{"M", "AA"}, {"N", "AA"}, {"S", "IH", "NG"}, {"HH", "IH", "M"}};
     for (const Voice& voice : kEnglish) {
-        std::string error;
-        std::vector<float> song = sing(voice, words, error);
-        ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
-        for (size_t w = 0; w < words.size(); ++w) {
-            const Take t = takeOf(song, w);
+        const std::vector<Take> all = takes(voice, words);
+        for (size_t w = 0; w < all.size(); ++w) {
+            const Take& t = all[w];
             const bool final = words[w].size() == 3;
             size_t first = 0, last = 0;
             for (size_t i = 0; i < t.all.size(); ++i)
@@ -296,11 +305,9 @@ TEST(Consonants, EveryStopBurstsWithin30MsOfItsRelease) {
     const std::vector<Word> words = {{"P", "AA"}, {"T", "AA"}, {"K", "AA"}, {"B", "AA"},
                                      {"D", "AA"}, {"G", "AA"}, {"S", "T", "AA"}, {"S", "K", "AA"}};
     for (const Voice& voice : kEnglish) {
-        std::string error;
-        std::vector<float> song = sing(voice, words, error);
-        ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
-        for (size_t w = 0; w < words.size(); ++w) {
-            const Take t = takeOf(song, w);
+        const std::vector<Take> all = takes(voice, words);
+        for (size_t w = 0; w < all.size(); ++w) {
+            const Take& t = all[w];
             const bool cluster = words[w].size() == 3;
             std::string what = std::string(voice.set) + " " + words[w][cluster ? 1 : 0] + (cluster ? " after S" : "");
             // The release ends the closure: the first loud millisecond after
@@ -346,11 +353,9 @@ TEST(Consonants, PhraseEndsFadeOutInsteadOfStopping) {
     // 30 ms before the sound is gone it is already 6 dB under its middle.
     const std::vector<Word> words = {{"L", "AA"}, {"S", "IH", "NG"}, {"Z", "IH", "R", "OW"}};
     for (const Voice& voice : kEnglish) {
-        std::string error;
-        std::vector<float> song = sing(voice, words, error);
-        ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
-        for (size_t w = 0; w < words.size(); ++w) {
-            const Take t = takeOf(song, w);
+        const std::vector<Take> all = takes(voice, words);
+        for (size_t w = 0; w < all.size(); ++w) {
+            const Take& t = all[w];
             size_t last = 0;
             for (size_t i = 0; i < t.all.size(); ++i)
                 if (t.all[i] > t.top - 45) last = i;
@@ -375,11 +380,9 @@ TEST(Consonants, NoSilenceBetweenAVowelAndTheFricativeAfterIt) {
     for (const Case& c : cases)
         for (int v = 0; v < 2; ++v) {
             const Voice& voice = c.voices[v];
-            std::string error;
-            std::vector<float> song = sing(voice, c.words, error);
-            ASSERT_FALSE(song.empty()) << voice.set << ": " << error;
-            for (size_t w = 0; w < c.words.size(); ++w) {
-                const Take t = takeOf(song, w);
+            const std::vector<Take> all = takes(voice, c.words);
+            for (size_t w = 0; w < all.size(); ++w) {
+                const Take& t = all[w];
                 if (c.voices == kEnglish) {
                     EXPECT_GE(frication(t).length, 30u) << voice.set << " word " << w << ": no frication";
                 }
