@@ -438,6 +438,15 @@ void CEngine::render(float* out) {
         const float gl = pt.level * pt.pan, gr = pt.level * (1 - pt.pan);
         const float rs = pt.reverbSend, cs = pt.chorusSend;
         float energy = 0, peak = pt.peak;
+        // Frame i of the part, levelled and panned, onto the three buses.
+        auto send = [&](int i, float l, float r) {
+            masterBus[2 * i] += l;
+            masterBus[2 * i + 1] += r;
+            reverbBus[2 * i] += l * rs;
+            reverbBus[2 * i + 1] += r * rs;
+            chorusBus[2 * i] += l * cs;
+            chorusBus[2 * i + 1] += r * cs;
+        };
         // Partials into the part buffer, then the EQ bands channel by channel.
         if (spectral) {
             for (int i = 0; i < kEngineBlock; ++i) {
@@ -458,12 +467,7 @@ void CEngine::render(float* out) {
                 float r = (pt.buffer[2 * i + 1] + pt.breath[2 * i + 1] + kDenormalGuard) * gr;
                 mixed[2 * i] = l;
                 mixed[2 * i + 1] = r;
-                masterBus[2 * i] += l;
-                masterBus[2 * i + 1] += r;
-                reverbBus[2 * i] += l * rs;
-                reverbBus[2 * i + 1] += r * rs;
-                chorusBus[2 * i] += l * cs;
-                chorusBus[2 * i + 1] += r * cs;
+                send(i, l, r);
             }
             for (int i = 0; i < kEngineBlock; ++i) {
                 float l = pt.buffer[2 * i] + pt.breath[2 * i];
@@ -496,12 +500,7 @@ void CEngine::render(float* out) {
             r *= gr;
             if (l * l >= peak) peak = l * l;
             if (r * r >= peak) peak = r * r;
-            masterBus[2 * i] += l;
-            masterBus[2 * i + 1] += r;
-            reverbBus[2 * i] += l * rs;
-            reverbBus[2 * i + 1] += r * rs;
-            chorusBus[2 * i] += l * cs;
-            chorusBus[2 * i + 1] += r * cs;
+            send(i, l, r);
         }
         pt.energy = energy;
         pt.peak = peak;
